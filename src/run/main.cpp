@@ -1,0 +1,60 @@
+// DefPatch's entry: reads the switches, then runs welcome, discovery, files
+// found, the update engine and the result, one after the other, and turns the
+// outcome into the process exit code.
+#include <windows.h>
+
+#include "run/command_line.h"
+#include "run/flags.h"
+#include "run/text.h"
+#include "run/update_context.h"
+
+namespace {
+
+enum ExitCode {
+    kExitFinished = 1,
+    kExitWelcomeCancelled = 2,
+    kExitFilesFoundCancelled = 3,
+    kExitFatal = 4,
+    kExitNoProduct = 12,
+};
+
+// The copies of the library and the program that an installer may have placed
+// in the temporary directory go at the end of a finished run.
+void deleteTemporaryCopies(const UpdateContext& context)
+{
+    static const char* const names[] = {"zunpck32.dll", "DefPatch.exe"};
+    PathBuffer path;
+    for (const char* name : names) {
+        if (joinText(path, context.tempDir, name))
+            DeleteFileA(path);
+    }
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
+{
+    UpdateContext context;
+
+    continueUpdate = 1;
+    makeBackup = 0;
+    const int silentMode = scanCommandLine(commandLine);
+
+    if (!continueUpdate)
+        return kExitWelcomeCancelled;
+
+    context.discoverProducts();
+
+    if (!silentMode && context.getFoundCount() == 0) {
+        MessageBoxA(nullptr,
+                    "DefPatch could not find any Zorvane AV programs on your computer.  "
+                    "Please reinstall the application and try again.",
+                    "Unable to Find Zorvane AV Program", MB_ICONERROR);
+        return kExitNoProduct;
+    }
+    if (!continueUpdate)
+        return kExitFilesFoundCancelled;
+
+    deleteTemporaryCopies(context);
+    return kExitFinished;
+}

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs what building and testing DefPatch needs on a Debian 12 machine:
+# the mingw-w64 cross compilers, Wine, Xvfb, zlib for both sides, GoogleTest,
+# clang with libFuzzer, and the screenshot tools. Does nothing when all is there.
+set -euo pipefail
+
+need=()
+have() { command -v "$1" >/dev/null 2>&1; }
+have x86_64-w64-mingw32-g++-posix || need+=(g++-mingw-w64-x86-64)
+have i686-w64-mingw32-g++-posix   || need+=(g++-mingw-w64-i686)
+[ -x /usr/lib/wine/wine64 ]       || need+=(wine wine64)
+have Xvfb                         || need+=(xvfb)
+have xwd                          || need+=(x11-apps)
+[ -x /usr/bin/convert ] && /usr/bin/convert -version >/dev/null 2>&1 || need+=(imagemagick)
+[ -f /usr/x86_64-w64-mingw32/lib/libz.a ] || need+=(libz-mingw-w64-dev)
+[ -f /usr/include/zlib.h ]        || need+=(zlib1g-dev)
+[ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
+have cmake                        || need+=(cmake)
+have ninja                        || need+=(ninja-build)
+have clang++                      || need+=(clang)
+ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 || need+=(libclang-rt-14-dev)
+have setpriv                      || need+=(util-linux)
+have python3                      || need+=(python3)
+have zip                          || need+=(zip)
+have unzip                        || need+=(unzip)
+
+[ ${#need[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${need[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+if [[ " ${need[*]} " == *" wine "* ]]; then
+    $sudo dpkg --add-architecture i386
+fi
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${need[@]}" >/dev/null
