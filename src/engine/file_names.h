@@ -1,0 +1,6 @@
+// What the engine accepts as the name of a definition file.
+#pragma once
+
+// True for a bare file name that stays inside the folder it is joined to: not
+// empty, not "." or "..", with no drive colon and no slash of either kind.
+bool isPlainFileName(const char* name);

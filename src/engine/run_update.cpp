@@ -1,0 +1,145 @@
+// The update engine (see run_update.h).
+#include "engine/run_update.h"
+
+#include <windows.h>
+
+#include "engine/transfer.h"
+#include "engine/unpacker_interface.h"
+#include "engine/update_stamp.h"
+#include "environment/free_space.h"
+#include "environment/scheduler.h"
+#include "run/flags.h"
+#include "run/handles.h"
+#include "run/text.h"
+
+namespace {
+
+const char kPackageName[] = "virusdef.zpk";
+const char kBackupFolder[] = "Backup\\";
+
+// Room needed to unpack, and for each definition directory with and without
+// backups.
+constexpr int kUnpackSpace = 2800000;
+constexpr int kDirectorySpaceWithBackup = 1400000;
+constexpr int kDirectorySpace = 200000;
+
+void showDebugging(const char* text)
+{
+    MessageBoxA(nullptr, text, "Debugging", MB_OK);
+}
+
+FileHandle openForReading(const char* path)
+{
+    return FileHandle(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// Whether two open handles are the same file: a start directory that is the
+// temporary directory may be spelt differently (short names, letter case).
+bool sameFile(const FileHandle& first, const FileHandle& second)
+{
+    BY_HANDLE_FILE_INFORMATION a, b;
+    return GetFileInformationByHandle(first.get(), &a) && GetFileInformationByHandle(second.get(), &b) &&
+           a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+           a.nFileIndexLow == b.nFileIndexLow;
+}
+
+// Puts the package at `packagePath` in the temporary directory. The package in
+// the start directory (still the current directory) is the update the user
+// runs, so it is copied even over a copy that an earlier, stopped run left
+// behind; a package found only in the temporary directory is used in place.
+bool placePackage(const char* packagePath)
+{
+    FileHandle started = openForReading(kPackageName);
+    FileHandle placed = openForReading(packagePath);
+    if (placed.valid() && (!started.valid() || sameFile(started, placed)))
+        return true;
+    placed.reset();
+    if (started.valid()) {
+        started.reset();
+        if (CopyFileA(kPackageName, packagePath, FALSE))
+            return true;
+        // A copy that failed part-way must not be taken for a package later.
+        SetFileAttributesA(packagePath, FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(packagePath);
+    }
+    return false;
+}
+
+// Deletes the package copy and every recorded unpacked file from the
+// temporary directory.
+void removeTemporaryFiles(const char* tempDir, UpdateStamp& stamp)
+{
+    stamp.setCursor(0);
+    char name[UpdateStamp::kNameSize];
+    while (stamp.nextFileName(name)) {
+        PathBuffer path;
+        if (!joinText(path, tempDir, name))
+            continue;
+        if (!DeleteFileA(path) && SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL))
+            DeleteFileA(path);
+    }
+}
+
+// Offers every unpacked file to one definition directory.
+void updateDirectory(UpdateStamp& stamp, const char* tempDir, const char* directory)
+{
+    stamp.setCursor(1); // entry 0 is the package itself
+    PathBuffer backupDir;
+    const bool backupNamed = joinText(backupDir, directory, kBackupFolder);
+    if (makeBackup && backupNamed)
+        CreateDirectoryA(backupDir, nullptr);
+    char name[UpdateStamp::kNameSize];
+    while (stamp.nextFileName(name))
+        transferDefinitionFile(stamp, tempDir, name, directory, backupNamed ? backupDir : nullptr);
+}
+
+} // namespace
+
+int RunUpdate(UpdateContext context)
+{
+    UpdateStamp stamp;
+    filesUpdated = 0;
+
+    if (!context.checkFreeSpace(kUnpackSpace))
+        return kUpdateFatal;
+
+    UnpackerLibrary unpacker;
+    if (!unpacker.load())
+        return kUpdateFinished;
+
+    PathBuffer packagePath;
+    const bool pathFits = !textIsEmpty(context.tempDir) && joinText(packagePath, context.tempDir, kPackageName);
+    if (!pathFits || !placePackage(packagePath)) {
+        char message[2 * kPathSize];
+        formatText(message, "Could not copy zpk file to %s%s", context.tempDir, kPackageName);
+        showDebugging(message);
+        return kUpdatePackageNotPlaced;
+    }
+    stamp.addFileName(kPackageName);
+
+    if (!SetCurrentDirectoryA(context.tempDir))
+        showDebugging("Could not change directory");
+
+    unpacker.unpack(context.tempDir, stamp);
+
+    PathBuffer directory;
+    PathBuffer lastDirectory = "";
+    while (context.nextDirectory(directory)) {
+        copyText(lastDirectory, directory);
+        if (!checkDriveSpace(directory, makeBackup ? kDirectorySpaceWithBackup : kDirectorySpace))
+            return kUpdateFatal;
+        updateDirectory(stamp, context.tempDir, directory);
+    }
+
+    removeTemporaryFiles(context.tempDir, stamp);
+    stamp.writeLibraryDate();
+
+    // Without a definition directory there is no agent to register and no
+    // readme to open.
+    if (!textIsEmpty(lastDirectory)) {
+        registerDownloadAgent(lastDirectory);
+        SetCurrentDirectoryA(lastDirectory);
+    }
+    return kUpdateFinished;
+}

@@ -1,0 +1,114 @@
+// The unpacker library's protocol (see unpacker_interface.h).
+#include "engine/unpacker_interface.h"
+
+#include "engine/file_names.h"
+#include "engine/update_stamp.h"
+#include "run/text.h"
+
+namespace {
+
+const char kLibraryName[] = "zunpck32.dll";
+const char kPackageName[] = "virusdef.zpk";
+
+void showDebugging(const char* text)
+{
+    MessageBoxA(nullptr, text, "Debugging", MB_OK);
+}
+
+// A file the library has finished: it lies in the target directory under the
+// last part of the name it announced. It gets the update time and joins the
+// list of files the engine transfers and deletes.
+void finishFile(const char* announced, const char* targetDir, UpdateStamp& stamp)
+{
+    if (textIsEmpty(announced))
+        return;
+    const char* name = afterLastBackslash(announced);
+    const bool plain = isPlainFileName(name);
+    PathBuffer path;
+    const bool placed = plain && joinText(path, targetDir, name);
+    if (placed)
+        stamp.stampFile(path);
+    if (plain && stamp.addFileName(name))
+        return;
+
+    // A file the engine cannot keep track of (a twentieth file, a name longer
+    // than 31 characters, or one that names another folder) would be neither
+    // transferred nor cleaned up: say so, and remove it when its place is known.
+    char message[kPathSize + 32];
+    if (!joinText(message, "Could not record ", name))
+        copyText(message, "Could not record a file of the package");
+    showDebugging(message);
+    if (placed) {
+        SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(path);
+    }
+}
+
+} // namespace
+
+bool UnpackerLibrary::load()
+{
+    library_.reset(LoadLibraryA(kLibraryName));
+    if (!library_.valid())
+        showDebugging("No");
+
+    struct EntryPoint {
+        const char* name;
+        FARPROC* address;
+    };
+    FARPROC init = nullptr, exec = nullptr, exit = nullptr;
+    const EntryPoint entryPoints[] = {{"zunpack_init", &init}, {"zunpack_exec", &exec}, {"zunpack_exit", &exit}};
+    for (const EntryPoint& entry : entryPoints) {
+        // Without a library there is nothing to look in (a null module would
+        // make GetProcAddress search the program itself).
+        if (library_.valid())
+            *entry.address = GetProcAddress(library_.get(), entry.name);
+        if (*entry.address == nullptr) {
+            char message[64];
+            joinText(message, "Could not get address of ", entry.name);
+            showDebugging(message);
+            library_.reset();
+            return false;
+        }
+    }
+    init_ = reinterpret_cast<InitFunction>(reinterpret_cast<void*>(init));
+    exec_ = reinterpret_cast<ExecFunction>(reinterpret_cast<void*>(exec));
+    exit_ = reinterpret_cast<ExitFunction>(reinterpret_cast<void*>(exit));
+    return true;
+}
+
+void UnpackerLibrary::unpack(const char* targetDir, UpdateStamp& stamp)
+{
+    if (!library_.valid())
+        return;
+    char nameBuffer[kNameBufferSize];
+    copyText(nameBuffer, kPackageName);
+    int initVariable = 0;
+    int execVariable = 0;
+    init_(nameBuffer, targetDir, 0, 10, 0, 10, &initVariable);
+
+    PathBuffer previous = "";
+    for (;;) {
+        const int status = exec_(nameBuffer, &execVariable);
+        // The library may write up to the whole buffer; keep it a text.
+        nameBuffer[kNameBufferSize - 1] = '\0';
+        if (status == kWorking)
+            continue;
+        if (status == kNewFile) {
+            finishFile(previous, targetDir, stamp);
+            copyText(previous, nameBuffer);
+            continue;
+        }
+        if (status == kDone) {
+            finishFile(previous, targetDir, stamp);
+        } else {
+            char message[16];
+            formatText(message, "%d", status);
+            showDebugging(message);
+        }
+        break;
+    }
+
+    exit_();
+    library_.reset();
+}
