@@ -16,10 +16,11 @@ if(WIN32)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-exec.sh)
 endif()
 
-# defpatch_add_test(NAME SOURCES... [LIBS libs...])
-# One GoogleTest program; each of its cases becomes a CTest test.
+# defpatch_add_test(NAME SOURCES... [LIBS libs...] [PROPERTIES name value...])
+# One GoogleTest program; each of its cases becomes a CTest test. PROPERTIES are
+# added to every case (for instance FIXTURES_REQUIRED).
 function(defpatch_add_test name)
-  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "LIBS;PROPERTIES" ${ARGN})
   add_executable(${name} ${ARG_UNPARSED_ARGUMENTS})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
@@ -27,8 +28,9 @@ function(defpatch_add_test name)
     target_compile_definitions(${name} PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
     target_link_options(${name} PRIVATE -static)
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-                         PROPERTIES RESOURCE_LOCK wineprefix TIMEOUT 180)
+                         PROPERTIES RESOURCE_LOCK wineprefix TIMEOUT 180 ${ARG_PROPERTIES})
   else()
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 180)
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 180
+                         ${ARG_PROPERTIES})
   endif()
 endfunction()
