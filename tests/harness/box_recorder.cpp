@@ -22,7 +22,11 @@ BOOL CALLBACK surveyChild(HWND child, LPARAM param)
     if (lstrcmpiA(className, "Static") == 0) {
         if ((style & SS_TYPEMASK) == SS_ICON) {
             // A box without an icon may still hold a hidden, empty icon control.
-            if (IsWindowVisible(child) && SendMessageA(child, STM_GETICON, 0, 0))
+            // With a time-out: the window may belong to another process (the
+            // out-of-process driver), which must never hang on it.
+            DWORD_PTR icon = 0;
+            if (IsWindowVisible(child) &&
+                SendMessageTimeoutA(child, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 2000, &icon) && icon)
                 survey->icon = true;
         } else if (survey->firstStatic.empty()) {
             char text[2048] = "";
