@@ -1,0 +1,208 @@
+// zunpck32.dll: the three entry points and the state of one unpacking.
+//
+// zunpack_init checks the whole package (readCatalog) and stops there; each
+// zunpack_exec call then does one bounded piece: announce a file (2), write
+// up to 64 KiB of it (3), or report the end (0) or a failure. All state lives
+// in static storage, one unpacking at a time, and zunpack_exit clears it.
+#include <windows.h>
+
+#include <cstring>
+
+#include "win_file.h"
+#include "zpk_extract.h"
+#include "zpk_reader.h"
+#include "zunpck32.h"
+
+namespace {
+
+// The engine's name buffer holds 128 characters with the terminator.
+constexpr std::size_t kNameBufferSize = 128;
+constexpr std::size_t kPathSize = MAX_PATH;
+
+enum class Phase {
+    idle,     // no zunpack_init, or after zunpack_exit
+    ready,    // package checked; the next call announces a file or ends
+    writing,  // a file is announced and being written
+    over,     // ended with 0 or a failure; the same status is returned again
+};
+
+struct Unpacking {
+    Phase phase = Phase::idle;
+    ZpkStatus finalStatus = ZPK_DONE;
+    char targetDir[kPathSize] = {};
+    WinFileSource package;
+    ZpkCatalog catalog;
+    int next = 0; // index of the file to announce next
+    ZpkExtractor extractor;
+    WinFileSink output;
+    // The file announced last: removed on failure, since the caller abandons it.
+    char announcedPath[kPathSize] = {};
+};
+
+Unpacking state;
+
+// Length of `text` if it ends within `limit` characters, else `limit`.
+std::size_t boundedLength(const char* text, std::size_t limit)
+{
+    std::size_t length = 0;
+    while (length < limit && text[length] != '\0')
+        ++length;
+    return length;
+}
+
+// The name after the last "\" or "/".
+const char* bareName(const char* path)
+{
+    const char* name = path;
+    for (const char* p = path; *p != '\0'; ++p) {
+        if (*p == '\\' || *p == '/')
+            name = p + 1;
+    }
+    return name;
+}
+
+// Sets the target directory, with a trailing backslash, leaving room for any
+// bare name after it.
+ZpkStatus setTargetDir(const char* targetDir)
+{
+    if (targetDir == nullptr)
+        return ZPK_ERR_BAD_TARGET;
+    std::size_t length = boundedLength(targetDir, kPathSize);
+    if (length == 0 || length + 1 + kZpkMaxNameLength + 1 > kPathSize)
+        return ZPK_ERR_BAD_TARGET;
+    std::memcpy(state.targetDir, targetDir, length);
+    if (targetDir[length - 1] != '\\' && targetDir[length - 1] != '/')
+        state.targetDir[length++] = '\\';
+    state.targetDir[length] = '\0';
+    DWORD attributes = GetFileAttributesA(state.targetDir);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+        return ZPK_ERR_BAD_TARGET;
+    return ZPK_DONE;
+}
+
+void closeAll()
+{
+    state.extractor.end();
+    state.output.close();
+    state.package.close();
+}
+
+void forgetAnnounced()
+{
+    state.announcedPath[0] = '\0';
+}
+
+void removeAnnounced()
+{
+    if (state.announcedPath[0] != '\0')
+        DeleteFileA(state.announcedPath);
+    forgetAnnounced();
+}
+
+ZpkStatus failWith(ZpkStatus status)
+{
+    closeAll();
+    removeAnnounced();
+    state.phase = Phase::over;
+    state.finalStatus = status;
+    return status;
+}
+
+void reset()
+{
+    closeAll();
+    state.phase = Phase::idle;
+    state.finalStatus = ZPK_DONE;
+    state.targetDir[0] = '\0';
+    state.catalog = ZpkCatalog{};
+    state.next = 0;
+    forgetAnnounced();
+}
+
+// Announces the next file, or reports the end.
+ZpkStatus beginNext(char* nameBuffer)
+{
+    forgetAnnounced(); // the previous file, if any, is complete and stays
+    if (state.next == state.catalog.fileCount) {
+        closeAll();
+        state.phase = Phase::over;
+        state.finalStatus = ZPK_DONE;
+        return ZPK_DONE;
+    }
+    const ZpkEntry& entry = state.catalog.files[state.next];
+    // Fits: the target directory left room for a bare name of 31 characters.
+    std::size_t dirLength = std::strlen(state.targetDir);
+    std::size_t nameLength = std::strlen(entry.name);
+    std::memcpy(state.announcedPath, state.targetDir, dirLength);
+    std::memcpy(state.announcedPath + dirLength, entry.name, nameLength + 1);
+
+    ZpkStatus status = state.output.create(state.announcedPath);
+    if (status != ZPK_DONE) {
+        forgetAnnounced(); // not created by us: whatever is there stays
+        return failWith(status);
+    }
+    status = state.extractor.begin(entry);
+    if (status != ZPK_DONE)
+        return failWith(status);
+    std::memcpy(nameBuffer, entry.name, nameLength + 1);
+    state.phase = Phase::writing;
+    return ZPK_FILE_BEGUN;
+}
+
+} // namespace
+
+extern "C" int __stdcall zunpack_init(char* name, const char* targetDir, int, int, int, int, int*)
+{
+    reset();
+    state.phase = Phase::ready;
+    if (name == nullptr || boundedLength(name, kNameBufferSize) == kNameBufferSize)
+        return failWith(ZPK_ERR_PACKAGE_UNREADABLE);
+    ZpkStatus status = setTargetDir(targetDir);
+    if (status != ZPK_DONE)
+        return failWith(status);
+    if (!state.package.open(name))
+        return failWith(ZPK_ERR_PACKAGE_UNREADABLE);
+    status = readCatalog(state.package, state.catalog, bareName(name));
+    if (status != ZPK_DONE)
+        return failWith(status);
+    return ZPK_DONE;
+}
+
+extern "C" int __stdcall zunpack_exec(char* nameBuffer, int*)
+{
+    switch (state.phase) {
+    case Phase::idle:
+        return ZPK_ERR_NOT_READY;
+    case Phase::over:
+        return state.finalStatus;
+    case Phase::ready:
+    case Phase::writing:
+        break;
+    }
+    if (nameBuffer == nullptr)
+        return failWith(ZPK_ERR_NOT_READY);
+    if (state.phase == Phase::ready)
+        return beginNext(nameBuffer);
+
+    ZpkStatus status = state.extractor.step(state.package, state.output);
+    if (status == ZPK_WORKING)
+        return ZPK_WORKING;
+    if (status != ZPK_DONE)
+        return failWith(status);
+    // Complete and verified; closed before anyone is told.
+    if (!state.output.close())
+        return failWith(ZPK_ERR_WRITE_FAILED);
+    ++state.next;
+    return beginNext(nameBuffer);
+}
+
+extern "C" int __stdcall zunpack_exit(void)
+{
+    // A file still being written was never reported complete.
+    if (state.phase == Phase::writing) {
+        state.output.close();
+        removeAnnounced();
+    }
+    reset();
+    return 0;
+}
