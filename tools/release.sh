@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Builds the release folder that a maker ships: the 32-bit DefPatch.exe, the
+# unpacker library zunpck32.dll, the month's virusdef.zpk made from a folder of
+# definition files, and the readme zvreadme.txt. The executable's last-write time
+# is set to the update's date, since DefPatch takes its date from its own file.
+#
+#   tools/release.sh DEFINITIONS_DIR [--date YYYY-MM-DD] [--out DIR] [--build DIR]
+#
+# DEFINITIONS_DIR holds the definition files (at most 19, names of at most 31
+# characters) and may hold a zvreadme.txt; without one a readme is written from
+# tools/zvreadme.template.txt. The readme also travels in the package, so that
+# "View README" finds it in the definition directories after the update.
+set -euo pipefail
+src=$(cd "$(dirname "$0")/.." && pwd)
+
+usage() { sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+[ $# -ge 1 ] || usage
+defs=$1; shift
+date=$(date -u +%Y-%m-01)
+out="$src/release"
+build="$src/build"
+while [ $# -gt 0 ]; do
+    case $1 in
+        --date) date=$2; shift 2 ;;
+        --out) out=$2; shift 2 ;;
+        --build) build=$2; shift 2 ;;
+        *) usage ;;
+    esac
+done
+[ -d "$defs" ] || { echo "release: $defs is not a folder" >&2; exit 2; }
+date -u -d "$date 12:00:00" +%s >/dev/null 2>&1 || { echo "release: '$date' is not a date (YYYY-MM-DD)" >&2; exit 2; }
+
+"$src/tools/setup-deps.sh"
+mkdir -p "$build"
+echo "== building the release (i686) and the zpk tool (native)"
+cmake -S "$src" -B "$build/win32" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
+      -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-i686.cmake" >/dev/null
+cmake --build "$build/win32" --target DefPatch zunpck32 >/dev/null
+cmake -S "$src" -B "$build/native" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
+      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build "$build/native" --target zpk >/dev/null
+zpk="$build/native/bin/zpk"
+
+rm -rf "$out"
+mkdir -p "$out"
+stage=$(mktemp -d)
+trap 'rm -rf "$stage"' EXIT
+
+# The package's contents: every regular file of the folder, the readme included.
+shopt -s nullglob
+files=()
+for f in "$defs"/*; do
+    [ -f "$f" ] && files+=("$f")
+done
+[ ${#files[@]} -gt 0 ] || { echo "release: $defs holds no files" >&2; exit 1; }
+if [ ! -f "$defs/zvreadme.txt" ]; then
+    pretty=$(date -u -d "$date 12:00:00" '+%B %Y')
+    sed "s/@MONTH@/$pretty/" "$src/tools/zvreadme.template.txt" > "$stage/zvreadme.txt"
+    files+=("$stage/zvreadme.txt")
+fi
+
+echo "== packing virusdef.zpk"
+"$zpk" pack "$out/virusdef.zpk" "${files[@]}"
+"$zpk" check "$out/virusdef.zpk"
+
+cp "$build/win32/bin/DefPatch.exe" "$build/win32/bin/zunpck32.dll" "$out/"
+if [ -f "$defs/zvreadme.txt" ]; then cp "$defs/zvreadme.txt" "$out/"; else cp "$stage/zvreadme.txt" "$out/"; fi
+
+# The program's date is the UTC date of its own last write; noon UTC keeps that
+# date whatever zone the folder is later copied in.
+touch -d "$date 12:00:00 UTC" "$out/DefPatch.exe"
+
+echo
+echo "== release folder: $out"
+"$zpk" list "$out/virusdef.zpk"
+echo
+(cd "$out" && ls -l --time-style='+%Y-%m-%d %H:%M UTC' DefPatch.exe zunpck32.dll virusdef.zpk zvreadme.txt)
+printf '\nDefPatch.exe carries the update date %s (shown as %s).\n' "$date" \
+    "$(date -u -d "$date 12:00:00" '+%-m/%-d/%Y')"
