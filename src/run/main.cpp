@@ -23,6 +23,10 @@ enum ExitCode {
 void deleteTemporaryCopies(const UpdateContext& context)
 {
     static const char* const names[] = {"zunpck32.dll", "DefPatch.exe"};
+    // Without a temporary directory the names would stand alone, and DeleteFileA
+    // would take them from the current directory: the user's own copies.
+    if (textIsEmpty(context.tempDir))
+        return;
     PathBuffer path;
     for (const char* name : names) {
         if (joinText(path, context.tempDir, name))

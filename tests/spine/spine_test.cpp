@@ -108,6 +108,23 @@ TEST_F(Spine, SilentWithoutProductShowsNothingAndFinishes)
     expectTemporaryCopies(false);
 }
 
+// When the system gives no usable temporary directory, the deletions at the end
+// must not fall back on bare names: that would delete the library and the
+// program in the current directory, which is where the user started them.
+TEST_F(Spine, WithoutATemporaryDirectoryNothingIsDeletedElsewhere)
+{
+    ASSERT_TRUE(writeFile(start / "zunpck32.dll", "the user's library"));
+    ASSERT_TRUE(writeFile(start / "DefPatch.exe", "the user's program"));
+    RunOptions options;
+    options.startDir = start.path();
+    const std::string tooLong = "C:\\" + std::string(300, 't');
+    options.env = {"TMP=" + tooLong, "TEMP=" + tooLong};
+    RunResult result = runDefPatch("/S", {}, options);
+    EXPECT_TRUE(result.finished) << describe(result);
+    EXPECT_TRUE(fileExistsAt(start / "zunpck32.dll"));
+    EXPECT_TRUE(fileExistsAt(start / "DefPatch.exe"));
+}
+
 TEST_F(Spine, CancelInTheWelcomeEndsWith2BeforeDiscovery)
 {
     GlimOnOptions options;
