@@ -3,6 +3,7 @@
 // outcome into the process exit code.
 #include <windows.h>
 
+#include "engine/run_update.h"
 #include "run/command_line.h"
 #include "run/flags.h"
 #include "run/text.h"
@@ -58,6 +59,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
     }
     if (!continueUpdate)
         return kExitFilesFoundCancelled;
+
+    // The engine works on a copy of the record, its walk starting at slot 0.
+    if (RunUpdate(context) == kUpdateFatal)
+        return kExitFatal;
 
     deleteTemporaryCopies(context);
     return kExitFinished;
