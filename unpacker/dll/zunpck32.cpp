@@ -119,11 +119,13 @@ void reset()
     forgetAnnounced();
 }
 
-// Announces the next file, or reports the end.
+// Announces the next file, or reports the end. Until the next file has begun,
+// the previous one stays the file announced last: if the next cannot begin,
+// the caller abandons the previous one too, so it is removed with the failure.
 ZpkStatus beginNext(char* nameBuffer)
 {
-    forgetAnnounced(); // the previous file, if any, is complete and stays
     if (state.next == state.catalog.fileCount) {
+        forgetAnnounced(); // complete, and the 0 tells the caller so
         closeAll();
         state.phase = Phase::over;
         state.finalStatus = ZPK_DONE;
@@ -131,19 +133,22 @@ ZpkStatus beginNext(char* nameBuffer)
     }
     const ZpkEntry& entry = state.catalog.files[state.next];
     // Fits: the target directory left room for a bare name of 31 characters.
+    char path[kPathSize];
     std::size_t dirLength = std::strlen(state.targetDir);
     std::size_t nameLength = std::strlen(entry.name);
-    std::memcpy(state.announcedPath, state.targetDir, dirLength);
-    std::memcpy(state.announcedPath + dirLength, entry.name, nameLength + 1);
+    std::memcpy(path, state.targetDir, dirLength);
+    std::memcpy(path + dirLength, entry.name, nameLength + 1);
 
-    ZpkStatus status = state.output.create(state.announcedPath);
+    ZpkStatus status = state.output.create(path);
+    if (status != ZPK_DONE)
+        return failWith(status); // nothing of ours at `path`: whatever is there stays
+    status = state.extractor.begin(entry);
     if (status != ZPK_DONE) {
-        forgetAnnounced(); // not created by us: whatever is there stays
+        state.output.close();
+        DeleteFileA(path);
         return failWith(status);
     }
-    status = state.extractor.begin(entry);
-    if (status != ZPK_DONE)
-        return failWith(status);
+    std::memcpy(state.announcedPath, path, dirLength + nameLength + 1);
     std::memcpy(nameBuffer, entry.name, nameLength + 1);
     state.phase = Phase::writing;
     return ZPK_FILE_BEGUN;
