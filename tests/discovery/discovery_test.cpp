@@ -195,6 +195,29 @@ TEST_F(Discovery, EmptySharedValueCountsAsAbsent)
     EXPECT_TRUE(boxes.boxes().empty());
 }
 
+TEST_F(Discovery, ValueTypeIsNotExamined)
+{
+    // The values are read as text whatever type the registry reports.
+    FakeGlimOn glimOn(scratch.path());
+    const std::string shared = glimOn.sharedDir();
+    ASSERT_TRUE(setRawValue(kGlimOn, "sharedir", REG_BINARY, shared.c_str(), static_cast<DWORD>(shared.size() + 1)));
+    FakeDravomire dravomire(scratch.path());
+    const std::string directory = dravomire.directory();
+    ASSERT_TRUE(setRawValue(kDravomire, "Directory", REG_EXPAND_SZ, directory.c_str(),
+                            static_cast<DWORD>(directory.size() + 1)));
+    UpdateContext context = discover();
+    EXPECT_EQ(shared, context.definitionDirs[0]);
+    EXPECT_EQ(directory, context.definitionDirs[1]);
+}
+
+TEST_F(Discovery, ValueStoredWithoutItsTerminatorIsReadWhole)
+{
+    FakeGlimOn glimOn(scratch.path());
+    const std::string shared = glimOn.sharedDir();
+    ASSERT_TRUE(setRawValue(kGlimOn, "sharedir", REG_BINARY, shared.c_str(), static_cast<DWORD>(shared.size())));
+    EXPECT_EQ(shared, discover().definitionDirs[0]);
+}
+
 TEST_F(Discovery, SharedValueAbsentOrKeyAbsentFindsNothing)
 {
     FakeGlimOn glimOn(scratch.path());
@@ -261,7 +284,7 @@ INSTANTIATE_TEST_SUITE_P(Lengths, SharedDirLength,
 struct LookupCase {
     const char* name;
     const char* appPath;       // default value of App Paths\glimonav.exe; nullptr: no key, "-": key without value
-    const char* glimonAppPath; // default value of App Paths\glimon.exe; nullptr: no key
+    const char* glimonAppPath; // default value of App Paths\glimon.exe; nullptr: no key, "-": key without value
     const char* installPath;   // "installpath"; nullptr: not set
     int installed;
 };
@@ -301,7 +324,9 @@ TEST_P(GlimOnLookups, AnswerAsTheRegistryAndDiskSay)
     } else if (c.appPath) {
         ASSERT_TRUE(setStringValue(kGlimOnAppPath, "", expand(c.appPath)));
     }
-    if (c.glimonAppPath) {
+    if (c.glimonAppPath && std::string(c.glimonAppPath) == "-") {
+        ASSERT_TRUE(setStringValue(kGlimonAppPath, "Other", "a value that is not the default"));
+    } else if (c.glimonAppPath) {
         ASSERT_TRUE(setStringValue(kGlimonAppPath, "", expand(c.glimonAppPath)));
     }
     if (c.installPath) {
@@ -332,7 +357,10 @@ INSTANTIATE_TEST_SUITE_P(
         LookupCase{"AppPathFailingGoesOnToInstallPath", "@GLIMON~1.EXE", nullptr, "@~", 1},
         LookupCase{"AppPathShorterThanTheName", "av.exe", nullptr, "@~", 1},
         LookupCase{"AppPathKeyWithoutDefaultValueEndsTheSearch", "-", "@glimonav.exe", "@~", 0},
+        LookupCase{"AppPathFailingGoesOnToGlimonAppPath", "@GLIMON~1.EXE", "@glimonav.exe", nullptr, 1},
         LookupCase{"GlimonAppPathToGlimonavExe", nullptr, "@glimonav.exe", nullptr, 1},
+        LookupCase{"GlimonAppPathInCapitals", nullptr, "@GLIMONAV.EXE", nullptr, 1},
+        LookupCase{"GlimonAppPathKeyWithoutValueGoesOn", nullptr, "-", "@~", 1},
         LookupCase{"GlimonAppPathEndingInGlimonExeFails", nullptr, "@glimon.exe", nullptr, 0},
         LookupCase{"GlimonAppPathEndingInGlimonExeLeavesItToInstallPath", nullptr, "@glimon.exe", "@~", 1},
         LookupCase{"InstallPathToProgram", nullptr, nullptr, "@~", 1},
