@@ -5,6 +5,8 @@
 //   stop:CAPTION  the same with the stop icon
 //   dialog        a modeless dialog "Child dialog" (OK default, Cancel, check box
 //                 1005) with its own IsDialogMessageA loop, like the program's
+//   dialogbox     the same dialog, which shows the box "Child box" over itself
+//                 once it is up (as a dialog that complains while it paints)
 //   hang          waits for ever
 // Exit code: 100 + 10 * (command that ended the last dialog) + (box ticked), or
 // 7 when no dialog ran.
@@ -20,6 +22,8 @@ INT_PTR CALLBACK childDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM)
 {
     if (message == WM_INITDIALOG)
         return TRUE;
+    if (message == WM_APP)
+        MessageBoxA(nullptr, "Over the dialog", "Child box", MB_OK);
     if (message == WM_COMMAND && (wParam == IDOK || wParam == IDCANCEL)) {
         dialogResult = 100 + 10 * static_cast<int>(wParam) + (IsDlgButtonChecked(window, 1005) ? 1 : 0);
         PostQuitMessage(0);
@@ -27,11 +31,13 @@ INT_PTR CALLBACK childDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM)
     return FALSE;
 }
 
-void runDialog(HINSTANCE instance)
+void runDialog(HINSTANCE instance, bool withBox)
 {
     HWND dialog = CreateDialogParamA(instance, MAKEINTRESOURCEA(200), nullptr, childDlgProc, 0);
     if (!dialog)
         ExitProcess(3);
+    if (withBox)
+        PostMessageA(dialog, WM_APP, 0, 0);
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0))
         IsDialogMessageA(dialog, &message);
@@ -50,7 +56,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
         else if (std::strncmp(word, "stop:", 5) == 0)
             MessageBoxA(nullptr, "Child text", word + 5, MB_ICONERROR);
         else if (std::strcmp(word, "dialog") == 0)
-            runDialog(instance);
+            runDialog(instance, false);
+        else if (std::strcmp(word, "dialogbox") == 0)
+            runDialog(instance, true);
         else if (std::strcmp(word, "hang") == 0)
             Sleep(INFINITE);
     }

@@ -93,6 +93,21 @@ TEST(Driver, InspectSeesTheWindowBeforeItIsAnswered)
     EXPECT_EQ(BST_UNCHECKED, checked);
 }
 
+TEST(Driver, DialogLeftAloneIsAnsweredAfterTheBoxOverIt)
+{
+    RunResult result = runChild("dialogbox", {answer(Action::None), {"Child box"}, answer(Action::Press, IDCANCEL)});
+    ASSERT_RUN_OK(result);
+    EXPECT_EQ(120u, result.exitCode);
+    EXPECT_EQ((std::vector<std::string>{"Child dialog", "Child box", "Child dialog"}), result.captions());
+}
+
+TEST(Driver, DialogLeftAloneIsNotAnsweredByAnEntryForAnotherWindow)
+{
+    RunResult result = runChild("dialogbox", {answer(Action::None), {"Other"}}, 2000);
+    EXPECT_FALSE(result.ok());
+    EXPECT_NE(std::string::npos, result.error.find("unexpected window \"Child box\"")) << result.error;
+}
+
 TEST(Driver, OptionalEntryIsSkippedWhenItsWindowDoesNotCome)
 {
     Answer maybe{"Not shown"};

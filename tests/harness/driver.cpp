@@ -253,6 +253,7 @@ RunResult runDefPatch(const std::string& commandLine, const std::vector<Answer>&
     const ULONGLONG deadline = GetTickCount64() + options.timeoutMs;
     std::vector<HWND> pending;  // dialogs seen and not yet answered, oldest first
     std::vector<HWND> answered; // dialogs answered, while they still exist
+    std::vector<HWND> leftAlone; // dialogs answered with Action::None, which a later entry may answer again
     std::size_t next = 0;       // the next script entry
     bool killed = false;
 
@@ -273,11 +274,28 @@ RunResult runDefPatch(const std::string& commandLine, const std::vector<Answer>&
                 pending.push_back(window);
         }
 
+        leftAlone.erase(std::remove_if(leftAlone.begin(), leftAlone.end(), [](HWND w) { return !IsWindow(w); }),
+                        leftAlone.end());
+
+        // The next window to answer: the oldest new one; or, when none is new,
+        // a window left alone earlier whose caption the next entry names (a
+        // dialog that stays while a box over it is answered first).
+        HWND window = nullptr;
         if (!pending.empty() && readyForInput(pending.front())) {
-            HWND window = pending.front();
+            window = pending.front();
             pending.erase(pending.begin());
             answered.push_back(window);
+        } else if (pending.empty() && next < script.size()) {
+            for (auto it = leftAlone.begin(); it != leftAlone.end(); ++it) {
+                if (readyForInput(*it) && describeBox(*it).caption == script[next].caption) {
+                    window = *it;
+                    leftAlone.erase(it);
+                    break;
+                }
+            }
+        }
 
+        if (window) {
             BoxRecord record = describeBox(window);
             WindowSeen seen{record.caption, record.text, record.stopIcon, record.buttons, {}};
             while (next < script.size() && script[next].optional && script[next].caption != seen.caption)
@@ -287,6 +305,8 @@ RunResult runDefPatch(const std::string& commandLine, const std::vector<Answer>&
                 seen.action = actionName(answer);
                 std::string failure = perform(window, answer);
                 result.windows.push_back(seen);
+                if (answer.action == Action::None)
+                    leftAlone.push_back(window);
                 if (failure.empty())
                     continue;
                 result.error = failure;

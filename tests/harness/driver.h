@@ -36,6 +36,7 @@ struct Answer {
     Action action = Action::Press;    // Press: BM_CLICK the button with id `id`; Command: post WM_COMMAND id;
                                       // Enter / Escape: the key, as a user would type it, to the focused control;
                                       // CloseBox: the title bar's close box (WM_SYSCOMMAND SC_CLOSE); None: leave it
+                                      // (a later entry with its caption may answer it once no new window waits)
     int id = IDOK;
     std::vector<int> tick;            // check boxes to click (BM_CLICK) before the action, in order
     int focus = 0;                    // a control to give the focus (WM_NEXTDLGCTL) before the action, 0: none
