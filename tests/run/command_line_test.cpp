@@ -16,6 +16,11 @@ struct ScanCase {
     std::vector<std::string> captions;
 };
 
+void PrintTo(const ScanCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class CommandLineScan : public ::testing::TestWithParam<ScanCase> {
 protected:
     void SetUp() override { diagnosticMode = forceUpdate = 0; }
