@@ -8,6 +8,7 @@
 #include "run/flags.h"
 #include "run/text.h"
 #include "run/update_context.h"
+#include "ui/dialog.h"
 
 namespace {
 
@@ -37,14 +38,25 @@ void deleteTemporaryCopies(const UpdateContext& context)
 
 } // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCommand)
 {
     UpdateContext context;
+    // Destroyed in the reverse order, by whichever return the run ends.
+    WelcomeDialog welcome;
+    FilesFoundDialog filesFound;
+    UpdateCompleteDialog updateComplete;
+    NoFilesUpdatedDialog noFilesUpdated;
 
     continueUpdate = 1;
     makeBackup = 0;
     const int silentMode = scanCommandLine(commandLine);
 
+    if (!silentMode) {
+        // A welcome the user never saw is no go-ahead.
+        if (welcome.Run(instance, showCommand) == kDialogFailed)
+            continueUpdate = 0;
+        welcome.Destroy();
+    }
     if (!continueUpdate)
         return kExitWelcomeCancelled;
 
@@ -57,12 +69,28 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
                     "Unable to Find Zorvane AV Program", MB_ICONERROR);
         return kExitNoProduct;
     }
+    if (!silentMode) {
+        // Nor is a list of directories and a backup choice never shown.
+        if (filesFound.Run(instance, showCommand) == kDialogFailed)
+            continueUpdate = 0;
+        filesFound.Destroy();
+    }
     if (!continueUpdate)
         return kExitFilesFoundCancelled;
 
     // The engine works on a copy of the record, its walk starting at slot 0.
     if (RunUpdate(context) == kUpdateFatal)
         return kExitFatal;
+
+    if (!silentMode) {
+        if (filesUpdated > 0) {
+            updateComplete.Run(instance, showCommand);
+            updateComplete.Destroy();
+        } else {
+            noFilesUpdated.Run(instance, showCommand);
+            noFilesUpdated.Destroy();
+        }
+    }
 
     deleteTemporaryCopies(context);
     return kExitFinished;
