@@ -5,6 +5,7 @@
 
 #include <optional>
 
+#include "damaged_copy.h"
 #include "editor_windows.h"
 #include "harness/products.h"
 #include "harness/registry.h"
@@ -338,5 +339,44 @@ INSTANTIATE_TEST_SUITE_P(
                       QuietEnd{"Escape", act(kNoFilesUpdated, Action::Escape)},
                       QuietEnd{"CloseBox", act(kNoFilesUpdated, Action::CloseBox)}),
     [](const ::testing::TestParamInfo<QuietEnd>& info) { return std::string(info.param.name); });
+
+} // namespace
+
+namespace {
+
+// Damages a template in the release folder's copy of the program, and gives the
+// copy its update time back.
+bool damageTemplate(const ReleaseFolder& release, int templateId)
+{
+    return damageDialogTemplate(release.exe(), templateId) && setFileTimes(release.exe(), kUpdateTime);
+}
+
+// A dialog that cannot be created ends its Run at once. The run then must not
+// update anything the user never agreed to: it ends as if cancelled.
+TEST_F(InteractiveRun, AWelcomeThatCannotBeShownIsNoGoAhead)
+{
+    GlimOnOptions options;
+    options.createShared = false;
+    FakeGlimOn glimOn(installs_.path(), options);
+    ASSERT_TRUE(damageTemplate(release_, 101));
+
+    RunResult result = run({});
+    ASSERT_RUN_OK(result);
+    EXPECT_EQ(2u, result.exitCode);
+    EXPECT_TRUE(result.windows.empty());
+    EXPECT_FALSE(directoryExistsAt(glimOn.sharedDir())) << "discovery ran";
+}
+
+TEST_F(InteractiveRun, AFilesFoundDialogThatCannotBeShownIsNoGoAhead)
+{
+    FakeGlimOn glimOn(installs_.path());
+    installLastMonths(glimOn.sharedDir());
+    ASSERT_TRUE(damageTemplate(release_, 102));
+
+    RunResult result = run({press(kWelcome, IDOK)});
+    ASSERT_RUN_OK(result);
+    EXPECT_EQ(3u, result.exitCode);
+    EXPECT_TRUE(untouched(glimOn.sharedDir()));
+}
 
 } // namespace
