@@ -84,7 +84,7 @@ TEST_P(FatalAmount, AsksForTheWholeRequirementInKilobytes)
     BoxRecorder boxes;
     EXPECT_EQ(0, checkDriveSpace(kSmallVolume, GetParam().bytes));
     ASSERT_EQ(1u, boxes.boxes().size());
-    EXPECT_EQ(fatalText("Q:\\", GetParam().kilobytes), boxes.boxes()[0].text);
+    EXPECT_EQ(fatalText(kSmallVolume, GetParam().kilobytes), boxes.boxes()[0].text);
 }
 
 INSTANTIATE_TEST_SUITE_P(EngineRequirements, FatalAmount,
@@ -105,7 +105,7 @@ TEST(FreeSpace, TheTemporaryDirectoryIsMeasuredAndItsDriveNamed)
     EXPECT_EQ(0, context.checkFreeSpace(2800000));
     ASSERT_EQ(1u, boxes.boxes().size());
     EXPECT_EQ("Fatal", boxes.boxes()[0].caption);
-    EXPECT_EQ(fatalText("Q:\\", 2734), boxes.boxes()[0].text);
+    EXPECT_EQ(fatalText(kSmallVolume, 2734), boxes.boxes()[0].text);
 
     // The usual temporary directory, on the big drive C:, has room.
     boxes.clear();

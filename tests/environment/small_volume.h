@@ -1,5 +1,5 @@
 // The small volume for tests of a full disk: a 1 MiB tmpfs that the CTest fixture
-// "small_volume" (small_volume.sh) mounts and links as drive Q: of the tests'
+// "small_volume" (small_volume.sh) mounts and links as drive S: of the tests'
 // Wine prefix. Tests that need it skip when it is not there (not root).
 #pragma once
 
@@ -11,7 +11,7 @@
 
 #include "harness/scratch.h"
 
-inline const char kSmallVolume[] = "Q:\\";
+inline const char kSmallVolume[] = "S:\\";
 
 // Bytes free to this user on the volume of `path`; 0 when it cannot be measured.
 inline unsigned long long freeBytesOn(const std::string& path)
@@ -22,7 +22,7 @@ inline unsigned long long freeBytesOn(const std::string& path)
     return available.QuadPart;
 }
 
-// True when Q: is the mounted small volume.
+// True when S: is the mounted small volume.
 inline bool smallVolumeReady()
 {
     ULARGE_INTEGER available, total, totalFree;
@@ -33,7 +33,7 @@ inline bool smallVolumeReady()
 #define SKIP_WITHOUT_SMALL_VOLUME()                                                                \
     do {                                                                                           \
         if (!smallVolumeReady())                                                                   \
-            GTEST_SKIP() << "drive Q: is not the small volume: mounting it needs root";           \
+            GTEST_SKIP() << "drive S: is not the small volume: mounting it needs root";           \
     } while (0)
 
 // Takes up space on the small volume with a filler file until about `leave`

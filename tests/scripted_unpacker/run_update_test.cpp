@@ -306,7 +306,7 @@ TEST_F(EngineRun, ATemporaryFolderOnAFullVolumeStopsTheRunBeforeTheLibrary)
     EXPECT_EQ(kUpdateFatal, RunUpdate(context_));
     ASSERT_EQ(1u, boxes.boxes().size());
     EXPECT_EQ("Fatal", boxes.boxes()[0].caption);
-    EXPECT_EQ("DefPatch could not find enough space on drive Q:\\: for the update files. "
+    EXPECT_EQ("DefPatch could not find enough space on drive S:\\: for the update files. "
               "Please free 2734k and re run DefPatch",
               boxes.boxes()[0].text);
     EXPECT_TRUE(library.calls().empty());
