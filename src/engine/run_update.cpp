@@ -57,6 +57,9 @@ bool placePackage(const char* packagePath)
     placed.reset();
     if (started.valid()) {
         started.reset();
+        // A package shipped read-only (from a CD) passes its mark on to the copy,
+        // which would then refuse the next run's copy.
+        SetFileAttributesA(packagePath, FILE_ATTRIBUTE_NORMAL);
         if (CopyFileA(kPackageName, packagePath, FALSE))
             return true;
         // A copy that failed part-way must not be taken for a package later.

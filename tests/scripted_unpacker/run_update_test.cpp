@@ -178,6 +178,27 @@ TEST_F(EngineRun, APackageInTheTemporaryFolderThatIsTheStartFolderIsUsedInPlace)
     EXPECT_FALSE(fileExistsAt(temp_ + "virusdef.zpk"));
 }
 
+TEST_F(EngineRun, AReadOnlyPackageIsPlacedAgainAndCleanedUpEachRun)
+{
+    writeFile(start_ + "virusdef.zpk", "from a CD\n");
+    SetFileAttributesA((start_ + "virusdef.zpk").c_str(), FILE_ATTRIBUTE_READONLY);
+    for (int run = 0; run < 2; ++run) {
+        // The first run's copy is left behind, marked read-only, as a stopped run would.
+        if (run == 1) {
+            writeFile(temp_ + "virusdef.zpk", "stale\n");
+            SetFileAttributesA((temp_ + "virusdef.zpk").c_str(), FILE_ATTRIBUTE_READONLY);
+        }
+        ScriptedLibrary library("full", {"2 A.DAT", "0"});
+        BoxRecorder boxes;
+        EXPECT_EQ(kUpdateFinished, RunUpdate(context_)) << "run " << run;
+        EXPECT_TRUE(boxes.boxes().empty()) << "run " << run;
+        EXPECT_EQ("init virusdef.zpk|" + temp_ + "|0 10 0 10|from a CD", library.calls().front());
+        EXPECT_FALSE(fileExistsAt(temp_ + "virusdef.zpk")) << "run " << run;
+        SetCurrentDirectoryA(start_.c_str());
+    }
+    SetFileAttributesA((start_ + "virusdef.zpk").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 TEST_F(EngineRun, NoPackageAnywhereChangesNothing)
 {
     install(glimOn_ + "A.DAT", "old A\n", -kTicksPerDay);
