@@ -63,6 +63,9 @@ wine_env_start() {
         if [ ! -f "$WINE_NOBODY_PREFIX/.defpatch-ready" ]; then
             rm -rf "$WINE_NOBODY_PREFIX" "$root/home-nobody"
             cp -a "$WINEPREFIX" "$WINE_NOBODY_PREFIX"
+            # The copy's "wineserver" file names root's server directory, which
+            # the user cannot enter: let Wine make the user's own.
+            rm -f "$WINE_NOBODY_PREFIX/wineserver"
             mkdir -p "$root/home-nobody"
             chown -R 65534:65534 "$WINE_NOBODY_PREFIX" "$root/home-nobody"
         fi

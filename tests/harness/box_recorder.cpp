@@ -21,12 +21,12 @@ BOOL CALLBACK surveyChild(HWND child, LPARAM param)
     LONG style = GetWindowLongA(child, GWL_STYLE);
     if (lstrcmpiA(className, "Static") == 0) {
         if ((style & SS_TYPEMASK) == SS_ICON) {
-            // A box without an icon may still hold a hidden, empty icon control.
+            // A box without an icon may still hold an empty icon control; at
+            // activation the icon control is not yet visible, so ask for the icon.
             // With a time-out: the window may belong to another process (the
             // out-of-process driver), which must never hang on it.
             DWORD_PTR icon = 0;
-            if (IsWindowVisible(child) &&
-                SendMessageTimeoutA(child, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 2000, &icon) && icon)
+            if (SendMessageTimeoutA(child, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 2000, &icon) && icon)
                 survey->icon = true;
         } else if (survey->firstStatic.empty()) {
             char text[2048] = "";
