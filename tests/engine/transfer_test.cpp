@@ -17,22 +17,6 @@ const FILETIME kUpdateTime = utcTime(1997, 12, 6, 1, 0);
 const std::string kNewContent = "new definitions\n";
 const std::string kOldContent = "installed definitions\n";
 
-// Every file of a folder, for checks that no stray copy was left behind.
-std::vector<std::string> filesIn(const std::string& folder)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((folder + "*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.push_back(data.cFileName);
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
-    return names;
-}
-
 // An unpacked file in a temporary folder, a definition folder with its backup
 // folder, and a stamp with a fixed update time; the flags cleared afterwards.
 class Transfer : public ::testing::Test {

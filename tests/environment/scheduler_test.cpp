@@ -12,28 +12,6 @@ namespace {
 const std::string kSettings = "Software\\Zorvane\\Tendwise\\CurrentVersion\\Twagent.exe";
 const std::string kAppPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\TWAgent.exe";
 
-// A REG_SZ value as the agent reads it: 256 bytes, the text and zeros after it.
-std::string fixedText(const std::string& text)
-{
-    std::string bytes(256, '\0');
-    std::memcpy(bytes.data(), text.data(), text.size());
-    return bytes;
-}
-
-std::string dwordBytes(DWORD value)
-{
-    return std::string(reinterpret_cast<const char*>(&value), sizeof value);
-}
-
-void expectValue(const std::string& key, const std::string& name, DWORD type, const std::string& data)
-{
-    RegValue value = readValue(key, name);
-    ASSERT_TRUE(value.present) << key << " \\ " << name;
-    EXPECT_EQ(type, value.type) << name;
-    EXPECT_EQ(data.size(), value.data.size()) << name;
-    EXPECT_EQ(data, value.data) << name;
-}
-
 void expectAgentRegistered(const std::string& path, const std::string& program)
 {
     expectValue(kSettings, "Download Day", REG_DWORD, dwordBytes(0xFFFFFFFF));

@@ -1,6 +1,10 @@
 // Registry set-up for tests (see registry.h).
 #include "harness/registry.h"
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
 namespace {
 
 const char kBackupRoot[] = "Software\\DefPatchTests\\Saved\\";
@@ -121,4 +125,25 @@ RegValue readValue(const std::string& key, const std::string& name)
     }
     RegCloseKey(handle);
     return value;
+}
+
+std::string fixedText(const std::string& text, std::size_t size)
+{
+    std::string bytes(size, '\0');
+    bytes.replace(0, std::min(text.size(), size), text, 0, std::min(text.size(), size));
+    return bytes;
+}
+
+std::string dwordBytes(DWORD value)
+{
+    return std::string(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+void expectValue(const std::string& key, const std::string& name, DWORD type, const std::string& data)
+{
+    RegValue value = readValue(key, name);
+    ASSERT_TRUE(value.present) << key << " \\ " << name;
+    EXPECT_EQ(type, value.type) << name;
+    EXPECT_EQ(data.size(), value.data.size()) << name;
+    EXPECT_EQ(data, value.data) << name;
 }

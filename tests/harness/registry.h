@@ -39,3 +39,10 @@ struct RegValue {
     std::string data; // the raw bytes, as many as the registry reports
 };
 RegValue readValue(const std::string& key, const std::string& name);
+
+// A text as a fixed-size REG_SZ value holds it: the text, then zeros.
+std::string fixedText(const std::string& text, std::size_t size = 256);
+// A REG_DWORD value's bytes.
+std::string dwordBytes(DWORD value);
+// Expects the HKLM value to be present with exactly this type and these bytes.
+void expectValue(const std::string& key, const std::string& name, DWORD type, const std::string& data);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class ScratchDir {
 public:
@@ -29,3 +30,5 @@ bool writeFile(const std::string& path, const std::string& content);
 std::string readFile(const std::string& path); // empty when unreadable
 bool fileExistsAt(const std::string& path);
 bool directoryExistsAt(const std::string& path);
+// The names of the files (not folders) in `folder`, which ends in a backslash.
+std::vector<std::string> filesIn(const std::string& folder);

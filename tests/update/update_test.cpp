@@ -19,47 +19,10 @@ const std::string kSharedKey = "Software\\Zorvane\\Shared";
 const std::string kAgentSettings = "Software\\Zorvane\\Tendwise\\CurrentVersion\\Twagent.exe";
 const std::string kAgentAppPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\TWAgent.exe";
 
-// A REG_SZ value as the agent reads it: 256 bytes, the text and zeros after it.
-std::string fixedText(const std::string& text)
-{
-    std::string bytes(256, '\0');
-    bytes.replace(0, text.size(), text);
-    return bytes;
-}
-
-std::string dwordBytes(DWORD value)
-{
-    return std::string(reinterpret_cast<const char*>(&value), sizeof value);
-}
-
-void expectValue(const std::string& key, const std::string& name, DWORD type, const std::string& data)
-{
-    RegValue value = readValue(key, name);
-    ASSERT_TRUE(value.present) << key << " \\ " << name;
-    EXPECT_EQ(type, value.type) << name;
-    EXPECT_EQ(data.size(), value.data.size()) << name;
-    EXPECT_EQ(data, value.data) << name;
-}
-
 bool anythingWritten()
 {
     return keyExists(HKEY_LOCAL_MACHINE, kSharedKey) || keyExists(HKEY_LOCAL_MACHINE, kAgentSettings) ||
            keyExists(HKEY_LOCAL_MACHINE, kAgentAppPath);
-}
-
-std::vector<std::string> filesIn(const std::string& folder)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((folder + "*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.push_back(data.cFileName);
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
-    return names;
 }
 
 // A definition file as it stands, to compare byte for byte and time for time.
