@@ -43,6 +43,11 @@ int runModelessDialog(HINSTANCE instance, int showCommand, int templateId, DLGPR
         return kDialogFailed;
 
     ShowWindow(window, showCommand);
+    // A launcher may start the program hidden; a dialog nobody can see would
+    // wait for ever for an answer, so it is shown all the same. (Unattended
+    // runs use /S, which shows no dialog.)
+    if (!IsWindowVisible(window))
+        ShowWindow(window, SW_SHOWNORMAL);
 
     // IsDialogMessageA dispatches everything that belongs to the dialog and its
     // controls, and the thread has no other window of its own.

@@ -78,9 +78,9 @@ protected:
                readFile(directory + "VIRSCAN.DAT") == "this month's scanner\n";
     }
 
-    RunResult run(const std::vector<Answer>& script, const std::string& commandLine = "")
+    RunResult run(const std::vector<Answer>& script, const std::string& commandLine = "", int showWindow = -1)
     {
-        return release_.run(commandLine, temp_.path(), script);
+        return release_.run(commandLine, temp_.path(), script, showWindow);
     }
 
     RegistryGuard registry_;
@@ -377,6 +377,21 @@ TEST_F(InteractiveRun, AFilesFoundDialogThatCannotBeShownIsNoGoAhead)
     ASSERT_RUN_OK(result);
     EXPECT_EQ(3u, result.exitCode);
     EXPECT_TRUE(untouched(glimOn.sharedDir()));
+}
+
+// A launcher that starts the program hidden (as a deployment tool may, having
+// forgotten /S) must not leave it waiting for ever behind dialogs nobody can
+// see: the dialogs show all the same.
+TEST_F(InteractiveRun, DialogsShowEvenWhenTheProgramIsStartedHidden)
+{
+    FakeGlimOn glimOn(installs_.path());
+    installLastMonths(glimOn.sharedDir());
+
+    RunResult result = run({press(kWelcome, IDOK), press(kFilesFound, IDOK), press(kUpdateComplete, IDCLOSE)}, "",
+                           SW_HIDE);
+    ASSERT_RUN_OK(result);
+    EXPECT_EQ(1u, result.exitCode);
+    EXPECT_TRUE(updated(glimOn.sharedDir()));
 }
 
 } // namespace

@@ -240,6 +240,10 @@ RunResult runDefPatch(const std::string& commandLine, const std::vector<Answer>&
 
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
+    if (options.showWindow >= 0) {
+        startup.dwFlags |= STARTF_USESHOWWINDOW;
+        startup.wShowWindow = static_cast<WORD>(options.showWindow);
+    }
     PROCESS_INFORMATION process{};
     if (!CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0,
                         environment.empty() ? nullptr : environment.data(),

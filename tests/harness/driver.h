@@ -79,6 +79,9 @@ struct RunOptions {
     // (action "stopped"), the child is killed, and that is no failure. For tests
     // about the first windows of a run only; the exit code then means nothing.
     bool stopAfterScript = false;
+    // The show command the child is started with (STARTUPINFO's wShowWindow),
+    // for instance SW_HIDE as a launcher may pass it; -1: none given.
+    int showWindow = -1;
 };
 
 // Runs the program and answers its windows by `script`. Paths may be given as

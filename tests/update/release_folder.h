@@ -37,9 +37,11 @@ public:
     }
 
     // Runs the copy started in this folder, with `temp` as its temporary directory.
-    RunResult run(const std::string& commandLine, const std::string& temp, const std::vector<Answer>& script = {}) const
+    RunResult run(const std::string& commandLine, const std::string& temp, const std::vector<Answer>& script = {},
+                  int showWindow = -1) const
     {
         RunOptions options;
+        options.showWindow = showWindow;
         options.exe = exe();
         options.startDir = path();
         options.env = {"TMP=" + temp, "TEMP=" + temp};
