@@ -18,19 +18,24 @@ endif()
 
 # defpatch_add_test(NAME SOURCES... [LIBS libs...] [PROPERTIES name value...])
 # One GoogleTest program; each of its cases becomes a CTest test. PROPERTIES are
-# added to every case (for instance FIXTURES_REQUIRED).
+# added to every case (for instance FIXTURES_REQUIRED); FILTER, a --gtest_filter
+# expression, leaves out the cases that a test of its own runs in another way.
 function(defpatch_add_test name)
-  cmake_parse_arguments(ARG "" "" "LIBS;PROPERTIES" ${ARGN})
+  cmake_parse_arguments(ARG "" "FILTER" "LIBS;PROPERTIES" ${ARGN})
+  set(filter "")
+  if(ARG_FILTER)
+    set(filter TEST_FILTER ${ARG_FILTER})
+  endif()
   add_executable(${name} ${ARG_UNPARSED_ARGUMENTS})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
   if(WIN32)
     target_compile_definitions(${name} PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
     target_link_options(${name} PRIVATE -static)
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 ${filter}
                          PROPERTIES RESOURCE_LOCK wineprefix TIMEOUT 180 ${ARG_PROPERTIES})
   else()
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 180
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 ${filter} PROPERTIES TIMEOUT 180
                          ${ARG_PROPERTIES})
   endif()
 endfunction()
