@@ -3,9 +3,9 @@
 // script, and prints the transcript and exit code.
 //
 //   defpatch_drive.exe [--start DIR] [--timeout MS] [--env NAME=VALUE]...
-//                      [--stop-after-script] [--answer SPEC]... -- PROGRAM [ARGS...]
+//                      [--stop-after-script] [--answer ANSWER]... -- PROGRAM [ARGS...]
 //
-// SPEC is CAPTION=ACTION, split at the last '=':
+// ANSWER is CAPTION=ACTION, split at the last '=':
 //   ACTION  Press:ID | Command:ID | Enter | Escape | CloseBox | None
 //           followed by any of ",tick:ID" and ",focus:ID"
 //   A CAPTION starting with '?' is optional (skipped when that window does not come).
@@ -42,18 +42,18 @@ bool parseNumber(const std::string& text, int& number)
     return true;
 }
 
-bool parseAnswer(const std::string& spec, Answer& answer)
+bool parseAnswer(const std::string& text, Answer& answer)
 {
-    std::size_t equals = spec.rfind('=');
+    std::size_t equals = text.rfind('=');
     if (equals == std::string::npos || equals == 0)
         return false;
-    answer.caption = spec.substr(0, equals);
+    answer.caption = text.substr(0, equals);
     if (answer.caption[0] == '?') {
         answer.optional = true;
         answer.caption.erase(0, 1);
     }
     std::vector<std::string> parts;
-    std::string rest = spec.substr(equals + 1);
+    std::string rest = text.substr(equals + 1);
     for (std::size_t start = 0;;) {
         std::size_t comma = rest.find(',', start);
         parts.push_back(rest.substr(start, comma - start));
@@ -141,9 +141,9 @@ int main(int argc, char** argv)
         } else if (arg == "--stop-after-script") {
             options.stopAfterScript = true;
         } else if (arg == "--answer") {
-            const char* spec = value();
+            const char* text = value();
             Answer answer;
-            if (!spec || !parseAnswer(spec, answer))
+            if (!text || !parseAnswer(text, answer))
                 return usage("--answer needs CAPTION=ACTION");
             script.push_back(answer);
         } else {

@@ -23,7 +23,7 @@ constexpr DWORD kCheckBox = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX
 constexpr DWORD kPicture = WS_CHILD | WS_VISIBLE | SS_BITMAP;
 constexpr int kStatic = 0xFFFF; // the id -1, as a template stores it
 
-struct ControlSpec {
+struct ExpectedControl {
     int id;
     const char* className; // "Button" or "Static"
     DWORD style;
@@ -31,16 +31,16 @@ struct ControlSpec {
     int x, y, width, height;
 };
 
-struct TemplateSpec {
+struct ExpectedTemplate {
     const char* name;
     int id;
     const char* title;
     DWORD style;
     int width, height;
-    std::vector<ControlSpec> controls;
+    std::vector<ExpectedControl> controls;
 };
 
-std::vector<TemplateSpec> templateSpecs()
+std::vector<ExpectedTemplate> expectedTemplates()
 {
     return {
         {"Welcome", IDD_WELCOME, "Zorvane Virus Definition Update", kDialogStyle | WS_VISIBLE, 269, 171,
@@ -181,29 +181,29 @@ bool loadTemplate(int id, StoredTemplate& stored)
     return true;
 }
 
-class DialogTemplate : public ::testing::TestWithParam<TemplateSpec> {};
+class DialogTemplate : public ::testing::TestWithParam<ExpectedTemplate> {};
 
 TEST_P(DialogTemplate, IsStoredAsTheTableGivesIt)
 {
-    const TemplateSpec& spec = GetParam();
+    const ExpectedTemplate& expected = GetParam();
     StoredTemplate stored;
-    ASSERT_TRUE(loadTemplate(spec.id, stored)) << "no US English template " << spec.id;
+    ASSERT_TRUE(loadTemplate(expected.id, stored)) << "no US English template " << expected.id;
 
-    EXPECT_EQ(spec.style, stored.style);
+    EXPECT_EQ(expected.style, stored.style);
     EXPECT_EQ(0u, stored.exStyle);
     EXPECT_EQ(0, stored.x);
     EXPECT_EQ(0, stored.y);
-    EXPECT_EQ(spec.width, stored.width);
-    EXPECT_EQ(spec.height, stored.height);
+    EXPECT_EQ(expected.width, stored.width);
+    EXPECT_EQ(expected.height, stored.height);
     EXPECT_EQ("", stored.menu);
     EXPECT_EQ("", stored.className);
-    EXPECT_EQ(spec.title, stored.title);
+    EXPECT_EQ(expected.title, stored.title);
     EXPECT_EQ(10, stored.pointSize);
     EXPECT_EQ("MS Sans Serif", stored.fontFace);
 
-    ASSERT_EQ(spec.controls.size(), stored.controls.size());
-    for (size_t i = 0; i < spec.controls.size(); ++i) {
-        const ControlSpec& want = spec.controls[i];
+    ASSERT_EQ(expected.controls.size(), stored.controls.size());
+    for (size_t i = 0; i < expected.controls.size(); ++i) {
+        const ExpectedControl& want = expected.controls[i];
         const StoredControl& got = stored.controls[i];
         SCOPED_TRACE("control " + std::to_string(i + 1));
         EXPECT_EQ(want.id, got.id);
@@ -246,17 +246,17 @@ std::string describeRect(const RECT& r)
            std::to_string(r.bottom) + ")";
 }
 
-void checkCreatedDialog(HWND dialog, const TemplateSpec& spec)
+void checkCreatedDialog(HWND dialog, const ExpectedTemplate& expected)
 {
-    EXPECT_EQ(spec.title, windowText(dialog));
+    EXPECT_EQ(expected.title, windowText(dialog));
     char className[32] = "";
     GetClassNameA(dialog, className, sizeof className);
     EXPECT_STREQ("#32770", className);
 
     RECT client;
     GetClientRect(dialog, &client);
-    RECT expected = dialogUnits(dialog, 0, 0, spec.width, spec.height);
-    EXPECT_EQ(describeRect(expected), describeRect(client));
+    RECT wanted = dialogUnits(dialog, 0, 0, expected.width, expected.height);
+    EXPECT_EQ(describeRect(wanted), describeRect(client));
 
     DWORD style = GetWindowLongA(dialog, GWL_STYLE);
     for (DWORD bit : {DWORD(WS_POPUP), DWORD(WS_CAPTION), DWORD(WS_SYSMENU), DWORD(WS_MINIMIZEBOX), DWORD(WS_VISIBLE)})
@@ -268,11 +268,11 @@ void checkCreatedDialog(HWND dialog, const TemplateSpec& spec)
     std::vector<HWND> controls;
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
         controls.push_back(child);
-    ASSERT_EQ(spec.controls.size(), controls.size());
+    ASSERT_EQ(expected.controls.size(), controls.size());
     for (size_t i = 0; i < controls.size(); ++i) {
-        const ControlSpec& want = spec.controls[i];
+        const ExpectedControl& want = expected.controls[i];
         HWND control = controls[i];
-        SCOPED_TRACE(std::string(spec.name) + " control " + std::to_string(i + 1));
+        SCOPED_TRACE(std::string(expected.name) + " control " + std::to_string(i + 1));
         EXPECT_EQ(want.id, GetDlgCtrlID(control));
         GetClassNameA(control, className, sizeof className);
         EXPECT_STREQ(want.className, className);
@@ -302,44 +302,44 @@ void checkCreatedDialog(HWND dialog, const TemplateSpec& spec)
     }
     // The default button, where there is one, carries BS_DEFPUSHBUTTON.
     for (size_t i = 0; i < controls.size(); ++i) {
-        if ((spec.controls[i].style & BS_TYPEMASK) == BS_DEFPUSHBUTTON && spec.controls[i].className[0] == 'B') {
+        if ((expected.controls[i].style & BS_TYPEMASK) == BS_DEFPUSHBUTTON && expected.controls[i].className[0] == 'B') {
             LRESULT code = SendMessageA(controls[i], WM_GETDLGCODE, 0, 0);
-            EXPECT_TRUE(code & DLGC_DEFPUSHBUTTON) << spec.name << " control " << i + 1;
+            EXPECT_TRUE(code & DLGC_DEFPUSHBUTTON) << expected.name << " control " << i + 1;
         }
     }
 }
 
 TEST_P(DialogTemplate, IsBuiltWithEveryControlInPlace)
 {
-    const TemplateSpec& spec = GetParam();
+    const ExpectedTemplate& expected = GetParam();
     RegistryGuard guard;
     continueUpdate = 1;
     bool checked = false;
     auto inspect = check([&](HWND dialog) {
-        checkCreatedDialog(dialog, spec);
-        saveBitmap(captureClient(dialog), artifactPath(std::string("dialog_") + spec.name + ".bmp"));
+        checkCreatedDialog(dialog, expected);
+        saveBitmap(captureClient(dialog), artifactPath(std::string("dialog_") + expected.name + ".bmp"));
         checked = true;
     });
     int result = -2;
-    switch (spec.id) {
+    switch (expected.id) {
     case IDD_WELCOME: {
         WelcomeDialog dialog;
-        result = runScripted(dialog, spec.title, {inspect, click(IDOK)});
+        result = runScripted(dialog, expected.title, {inspect, click(IDOK)});
         break;
     }
     case IDD_FILES_FOUND: {
         FilesFoundDialog dialog;
-        result = runScripted(dialog, spec.title, {inspect, click(IDCANCEL)});
+        result = runScripted(dialog, expected.title, {inspect, click(IDCANCEL)});
         break;
     }
     case IDD_UPDATE_COMPLETE: {
         UpdateCompleteDialog dialog;
-        result = runScripted(dialog, spec.title, {inspect, click(IDCLOSE)});
+        result = runScripted(dialog, expected.title, {inspect, click(IDCLOSE)});
         break;
     }
     case IDD_NO_FILES_UPDATED: {
         NoFilesUpdatedDialog dialog;
-        result = runScripted(dialog, spec.title, {inspect, click(IDOK)});
+        result = runScripted(dialog, expected.title, {inspect, click(IDOK)});
         break;
     }
     }
@@ -348,8 +348,8 @@ TEST_P(DialogTemplate, IsBuiltWithEveryControlInPlace)
     continueUpdate = 0;
 }
 
-INSTANTIATE_TEST_SUITE_P(Templates, DialogTemplate, ::testing::ValuesIn(templateSpecs()),
-                         [](const ::testing::TestParamInfo<TemplateSpec>& info) {
+INSTANTIATE_TEST_SUITE_P(Templates, DialogTemplate, ::testing::ValuesIn(expectedTemplates()),
+                         [](const ::testing::TestParamInfo<ExpectedTemplate>& info) {
                              return std::string(info.param.name);
                          });
 
