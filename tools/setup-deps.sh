@@ -23,6 +23,7 @@ have setpriv                      || need+=(util-linux)
 have python3                      || need+=(python3)
 have zip                          || need+=(zip)
 have unzip                        || need+=(unzip)
+[ -x /usr/bin/time ]              || need+=(time)
 
 [ ${#need[@]} -eq 0 ] && exit 0
 
