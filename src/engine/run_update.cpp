@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "engine/debugging.h"
+#include "engine/file_names.h"
 #include "engine/transfer.h"
 #include "engine/unpacker_interface.h"
 #include "engine/update_stamp.h"
@@ -14,7 +16,6 @@
 
 namespace {
 
-const char kPackageName[] = "virusdef.zpk";
 const char kBackupFolder[] = "Backup\\";
 
 // Room needed to unpack, and for each definition directory with and without
@@ -22,11 +23,6 @@ const char kBackupFolder[] = "Backup\\";
 constexpr int kUnpackSpace = 2800000;
 constexpr int kDirectorySpaceWithBackup = 1400000;
 constexpr int kDirectorySpace = 200000;
-
-void showDebugging(const char* text)
-{
-    MessageBoxA(nullptr, text, "Debugging", MB_OK);
-}
 
 FileHandle openForReading(const char* path)
 {

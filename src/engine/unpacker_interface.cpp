@@ -1,6 +1,7 @@
 // The unpacker library's protocol (see unpacker_interface.h).
 #include "engine/unpacker_interface.h"
 
+#include "engine/debugging.h"
 #include "engine/file_names.h"
 #include "engine/update_stamp.h"
 #include "run/text.h"
@@ -8,12 +9,6 @@
 namespace {
 
 const char kLibraryName[] = "zunpck32.dll";
-const char kPackageName[] = "virusdef.zpk";
-
-void showDebugging(const char* text)
-{
-    MessageBoxA(nullptr, text, "Debugging", MB_OK);
-}
 
 // A file the library has finished: it lies in the target directory under the
 // last part of the name it announced. It gets the update time and joins the

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "engine/debugging.h"
 #include "run/flags.h"
 #include "run/handles.h"
 #include "run/text.h"
@@ -29,7 +30,7 @@ bool readOwnFileTime(FILETIME* time)
     if (!file.valid())
         return false;
     if (!GetFileTime(file.get(), nullptr, nullptr, time)) {
-        MessageBoxA(nullptr, "Failed to retrieve File time", "Debugging", MB_OK);
+        showDebugging("Failed to retrieve File time");
         return false;
     }
     return true;
