@@ -1,0 +1,258 @@
+"""The machinery under the scenario table (tests/scenarios.py).
+
+Each scenario starts from a clean slate in the Wine prefix: a tree under C:\\t\\
+with fake installs of both products (GlimOn AV's program in C:\\t\\GlimOn\\, its
+shared directory C:\\t\\G\\; Dravomire in C:\\t\\D\\), the release files in the
+start directory C:\\t\\run\\, and a temporary directory C:\\t\\tmp\\ holding an
+installer's copies of DefPatch.exe and zunpck32.dll; and the registry keys the
+program reads and writes, removed and set anew. It runs DefPatch.exe through the
+driver (tests/driver.cpp), which answers each window, and compares the windows,
+the exit code, every file with its content, last-write time and read-only mark,
+and the registry values the program writes with what the row expects.
+"""
+import calendar, dataclasses, io, os, re, shutil, subprocess, time, zipfile
+
+WINE = "/usr/lib/wine/wine"
+DIRS = {"G": "C:\\t\\G\\", "D": "C:\\t\\D\\", "S": "S:\\D\\"}  # definition directories; S: is small
+FOLDERS = {"G": "G", "D": "D", "S": "S/D"}  # the same as tree paths
+KEYS = {
+    "sharedir": "Software\\Zorvane\\GlimOn AV|sharedir",
+    "installpath": "SOFTWARE\\Zorvane\\Glimon AV|installpath",
+    "apppath": "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\glimonav.exe|",
+    "glimon": "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\glimon.exe|",
+    "Directory": "Software\\Zorvane\\Dravomire|Directory",
+    "date": "Software\\Zorvane\\Shared|DravomLibraryDate",
+    "agent": "Software\\Zorvane\\Tendwise\\CurrentVersion\\Twagent.exe|",
+    "agentpath": "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\TWAgent.exe|",
+}
+KEY_ONLY = object()  # a registry key without the value
+
+
+def ns(y, m, d, h=12, mi=0):
+    """A UTC time in nanoseconds since 1970, as the tests set and compare file times."""
+    return calendar.timegm((y, m, d, h, mi, 0)) * 10**9
+
+
+# Wine runs five hours west of UTC (TZ=EST5): the program must give UTC dates,
+# and 2:00 UTC is the day before there.
+UPDATE = ns(1997, 12, 5)
+TIMES = {"old": ns(1997, 10, 1, 2), "newer": ns(1998, 1, 3, 2)}
+NEAR = {"equal": 0, "later": 100, "earlier": -100}  # from the update time, in nanoseconds
+
+
+def package(files=("A.DAT", "B.DAT", "C.DAT"), method=zipfile.ZIP_DEFLATED):
+    """A package of the files named, each holding "new NAME", or of NAME -> bytes."""
+    out = io.BytesIO()
+    with zipfile.ZipFile(out, "w", method) as z:
+        for name in files:
+            data = files[name] if isinstance(files, dict) else b"new " + name.encode()
+            z.writestr(zipfile.ZipInfo(name, (1997, 12, 1, 0, 0, 0)), data, method)
+    return out.getvalue()
+
+
+@dataclasses.dataclass
+class S:
+    name: str
+    args: str = "/S"
+    windows: list = ()            # "win CAPTION: TEXT" to answer with ACTION as (text, ACTION), a plain
+                                  # text for a box answered with ok; "note ..." for what the driver saw
+    exit: int = 1
+    installed: str = "G/A.DAT:old G/B.DAT:newer D/A.DAT:old D/C.DAT:equal"  # PATH:TIME[:ro]
+    package: object = None        # virusdef.zpk's bytes (None: A.DAT, B.DAT, C.DAT; False: no package)
+    library: str = "zunpck32.dll"  # or scripted/VARIANT/zunpck32.dll, or "" for none
+    reg: dict = dataclasses.field(default_factory=dict)  # KEYS name or "KEY|NAME" -> value; None: absent
+    files: dict = dataclasses.field(default_factory=dict)  # tree path -> bytes, or None: removed
+    new: str = "G/A.DAT G/C.DAT D/A.DAT D/B.DAT D/C.DAT"  # files the update installs
+    backup: str = None            # files saved in Backup\; not None: a Backup folder in each found dir
+    found: str = "GD"             # the definition directories found, by their DIRS letters
+    agent: str = None             # the last of them, where it is none of DIRS
+    mkdirs: str = ""              # folders the run creates (besides Backup)
+    wrote: str = None             # what the run writes to the registry: "all", "date", "none"
+    date: str = "12/5/1997"
+    time: int = UPDATE            # DefPatch.exe's last-write time: the update's time
+    temp: str = None              # what is left in C:\t\tmp\ (default: nothing after exit 1)
+    tmp: str = "C:\\t\\tmp\\"         # the child's TMP and TEMP
+    show: int = -1                # the show command the child is started with
+    start: str = "C:\\t\\run"        # the start directory, which holds the release files
+    calls: str = "init virusdef.zpk C:\\t\\tmp\\ 0 10 0 10|exit"  # the scripted library's log
+    setup: object = None          # a function of the runner, for what the fields cannot say
+    needs: str = ""               # "volume": the small volume S: must be mounted
+
+
+class Runner:
+    def __init__(self, build):
+        self.bin = os.path.join(build, "bin")
+        self.prefix = os.environ["WINEPREFIX"]
+        self.small = os.path.join(self.prefix, "dosdevices", "s:")
+        self.driver = subprocess.Popen([WINE, os.path.join(self.bin, "defpatch_drive.exe")], text=True,
+                                       encoding="latin-1", stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                       stderr=subprocess.DEVNULL, bufsize=1, env={**os.environ, "TZ": "EST5"})
+
+    def cmd(self, *fields):
+        self.driver.stdin.write("\t".join(fields) + "\n")
+        lines = []
+        while (line := self.driver.stdout.readline()) != ".\n":
+            if not line:
+                raise RuntimeError("the driver ended")
+            lines.append(line.rstrip("\n"))
+        return lines
+
+    def path(self, rel):
+        """Tree paths: "G/A.DAT" is C:\\t\\G\\A.DAT, "S/D/A.DAT" is S:\\D\\A.DAT."""
+        if rel.startswith("S/") or rel == "S":
+            return os.path.join(self.small, rel[2:])
+        return os.path.join(self.prefix, "drive_c", "t", rel)
+
+    def write(self, rel, data, when=None, readonly=False):
+        path = self.path(rel)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(data)
+        if when is not None:
+            os.utime(path, ns=(when, when))
+        if readonly:
+            os.chmod(path, 0o444)
+
+    def damage(self, rel):
+        """Renames the welcome dialog's template (101) in the resource directory of a program copy."""
+        data = bytearray(open(self.path(rel), "rb").read())
+        at = re.search(rb"e\0\0\0.{4}f\0\0\0.{4}g\0\0\0.{4}k\0\0\0", data, re.S).start()  # 101 102 103 107
+        data[at] = 100
+        self.write(rel, bytes(data))
+
+    def fill(self, leave):
+        """Fills the small volume to leave about `leave` bytes free."""
+        free = os.statvfs(self.small).f_bavail * os.statvfs(self.small).f_frsize
+        self.write("S/filler", b"\0" * max(0, free - leave))
+
+    def set_value(self, where, value):
+        key, name = where.split("|")
+        if value is KEY_ONLY:
+            self.cmd("set", key, "", "key", "")
+        elif value is not None:
+            kind, data = (4, value.to_bytes(4, "little")) if isinstance(value, int) else \
+                (3, value) if isinstance(value, bytes) else (1, value.encode("latin-1") + b"\0")
+            self.cmd("set", key, name, str(kind), data.hex())
+
+    def snapshot(self):
+        shot = {}
+        for root, prefix in ((self.path(""), ""), (self.small, "S/")):
+            for top, dirs, names in os.walk(root):
+                rel = os.path.relpath(top, root)
+                rel = prefix + ("" if rel == "." else rel + "/")
+                shot.update({rel + d: "folder" for d in dirs})
+                for n in names:
+                    st = os.lstat(os.path.join(top, n))
+                    data = open(os.path.join(top, n), "rb").read() if n != "filler" else b""
+                    shot[rel + n] = (data, st.st_mtime_ns, st.st_mode & 0o222 == 0)
+        return shot
+
+    def prepare(self, s):
+        for root in (self.path(""), self.small):
+            if os.path.isdir(root):
+                subprocess.run(["chmod", "-R", "u+w", root], check=True)
+                for name in os.listdir(root):
+                    shutil.rmtree(os.path.join(root, name)) if os.path.isdir(os.path.join(root, name)) \
+                        else os.remove(os.path.join(root, name))
+        self.write("GlimOn/glimonav.exe", b"program")
+        self.write("D/dv95.exe", b"program")
+        os.makedirs(self.path("G"))
+        self.write("run/DefPatch.exe", open(os.path.join(self.bin, "DefPatch.exe"), "rb").read())
+        if s.library:
+            self.write("run/zunpck32.dll", open(os.path.join(self.bin, s.library), "rb").read())
+        if s.package is not False:
+            self.write("run/virusdef.zpk", s.package or package())
+        self.write("tmp/DefPatch.exe", b"installer's copy")
+        self.write("tmp/zunpck32.dll", b"installer's copy")
+        for item in s.installed.split():
+            rel, when, *readonly = item.split(":")
+            self.write(rel, b"old " + rel.encode(), TIMES[when] if when in TIMES else s.time + NEAR[when],
+                       bool(readonly))
+        for rel, data in s.files.items():
+            if data is None:
+                shutil.rmtree(self.path(rel)) if os.path.isdir(self.path(rel)) else os.remove(self.path(rel))
+            else:
+                self.write(rel, data)
+        self.cmd("reset")
+        values = {"apppath": "C:\\t\\GlimOn\\glimonav.exe", "sharedir": DIRS["G"], "Directory": DIRS["D"]}
+        for where, value in {**values, **s.reg}.items():
+            self.set_value(KEYS.get(where, where), value)
+        if s.setup:
+            s.setup(self)
+        os.utime(self.path("run/DefPatch.exe"), ns=(s.time, s.time))
+
+    def registry(self, s):
+        """The values the program writes, as the driver prints them, and as the row expects them."""
+        agent, where = KEYS["agent"], KEYS["agentpath"]
+        wanted = {KEYS["date"]: None, agent + "Download Day": None, agent + "Download Hour": None,
+                  agent + "Prompt Download": None, agent + "Prompt Install": None, agent + "WebSite": None,
+                  where + "Path": None, where: None}
+        wrote = s.wrote or ("all" if s.exit == 1 else "none")
+        if wrote != "none":
+            data = (s.date.encode() + b"\0" * 10)[:10]
+            wanted[KEYS["date"]] = "1 " + (data if b"\0" in data else data + b"\0").hex()  # Wine adds the end
+        if wrote == "all":
+            text = lambda t: "1 " + (t.encode("latin-1") + b"\0" * 256)[:256].hex()
+            last = s.agent or DIRS[s.found[-1]]
+            wanted.update({agent + "Download Day": "4 ffffffff", agent + "Download Hour": "4 ffffffff",
+                           agent + "Prompt Download": "4 01000000", agent + "Prompt Install": "4 01000000",
+                           agent + "WebSite": text("http://updates.zorvane.com/cgi-bin/iou.cgi"),
+                           where + "Path": text(last), where: text(last + "TWAGent.exe")})
+        return {k: (self.cmd("get", *k.split("|"))[0], v or "absent") for k, v in wanted.items()}
+
+    def run(self, s):
+        """Runs one scenario; returns what differs from the row."""
+        self.prepare(s)
+        before = self.snapshot()
+        windows = [(w, "ok") if isinstance(w, str) and not w.startswith("note ") else w for w in s.windows]
+        seen = self.cmd("run", s.start, str(s.show), s.args, f"TMP={s.tmp};TEMP={s.tmp}",
+                        *[w[1] for w in windows if isinstance(w, tuple)])
+        problems = [f"{rel}: last access is not the update time" for rel in s.new.split()  # (the editor reads)
+                    if os.path.exists(self.path(rel)) and os.stat(self.path(rel)).st_atime_ns != s.time
+                    and "zvreadme" not in rel]
+        after = self.snapshot()
+        expected = [w if isinstance(w, str) else "win " + w[0] for w in windows] + [f"exit {s.exit}"]
+        if seen != expected:
+            problems.append("windows, expected:\n    " + "\n    ".join(expected) + "\n  got:\n    " + "\n    ".join(seen))
+
+        scripted = s.library.startswith("scripted")
+        content = {}
+        if not scripted and s.new:  # a row without a package puts the default one in place itself
+            with zipfile.ZipFile(io.BytesIO(s.package or package())) as z:
+                content = {n.replace("\\", "/").rsplit("/", 1)[-1]: z.read(n) for n in z.namelist()}
+        want = dict(before)
+        for rel in s.new.split():
+            name = rel.rsplit("/", 1)[1]
+            want[rel] = (b"scripted " + name.encode() if scripted else content.get(name), s.time, False)
+        if s.backup is not None:
+            want.update({FOLDERS[letter] + "/Backup": "folder" for letter in s.found})
+            for rel in s.backup.split():
+                folder, name = rel.rsplit("/", 1)
+                want[folder + "/Backup/" + name] = before[rel]
+        want.update({d: "folder" for d in s.mkdirs.split()})
+        want = {k: v for k, v in want.items() if not k.startswith("tmp/")}
+        if scripted:
+            log = after.pop("run/calls.log", (b"",))[0].decode().replace("\r", "").strip().replace("\n", "|")
+            if log != s.calls:
+                problems.append(f"library calls: expected {s.calls!r}, got {log!r}")
+        left = sorted(k[4:] for k in after if k.startswith("tmp/"))
+        expected_left = sorted((s.temp if s.temp is not None else
+                                "" if s.exit == 1 else "DefPatch.exe zunpck32.dll").split())
+        if left != expected_left:
+            problems.append(f"temporary directory: expected {expected_left}, got {left}")
+        after = {k: v for k, v in after.items() if not k.startswith("tmp/")}
+        for rel in sorted(set(want) | set(after)):
+            if want.get(rel) != after.get(rel):
+                problems.append(f"{rel}: expected {show(want.get(rel))}, got {show(after.get(rel))}")
+        for key, (got, wanted) in self.registry(s).items():
+            if got != wanted:
+                problems.append(f"registry {key}: expected {wanted}, got {got}")
+        return problems
+
+
+def show(state):
+    if state is None or state == "folder":
+        return state or "nothing"
+    data, when, readonly = state
+    return f"{(data or b'')[:40]!r} at {time.strftime('%Y-%m-%d %H:%M:%S', time.gmtime(when // 10**9))}.{when % 10**9:09d}" \
+        + (" read-only" if readonly else "")

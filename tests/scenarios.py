@@ -1,0 +1,292 @@
+"""The scenario table: the real DefPatch.exe, run as a user or an administrator
+would run it, one row a scenario. tests/harness.py says what a row holds and
+what every row is checked for; a new case is a new row.
+
+    python3 tests/scenarios.py BUILD_DIR [WORD...]   (the rows whose names hold a WORD)
+"""
+import io, os, sys, zipfile
+from harness import KEY_ONLY, KEYS, S, UPDATE, Runner, ns, package
+
+WELCOME = ("Zorvane Virus Definition Update: OK | Cancel | Welcome to the Zorvane Virus Definition Update program "
+           "for November, 1997. | This program will update the virus definition files for your Zorvane product.  "
+           "You will be given the chance to back up your current files. | Please press OK to continue, or Cancel "
+           "to abort the update. | [109x244]")
+FOUND = ("Virus Definition Files Found: OK | Cancel | Zorvane Virus Definition files were found in the following "
+         "directory: | Press OK to update your virus definition files, or press Cancel to exit. | &Create backup "
+         "of the current virus definition files.")
+COMPLETE = ("Update Complete: View README | Exit | Your virus definition files have been updated successfully!  "
+            "You may now view the README file, or press Exit to return to the operating system.")
+NO_FILES = ("No Files Were Updated: OK | The Virus Definition files currently on your system are more recent than "
+            "the files in this update.  No files were updated. ")
+NO_PRODUCT = ("Unable to Find Zorvane AV Program: DefPatch could not find any Zorvane AV programs on your computer.  "
+              "Please reinstall the application and try again. [icon]")
+
+welcome = lambda action="ok": (WELCOME, action)
+found = lambda action="ok": (FOUND, action)
+complete = lambda action="exit": (COMPLETE, action)
+no_files = lambda action="ok": (NO_FILES, action)
+debugging = lambda text: f"Debugging: {text}"
+fatal = lambda drive, k: (f"Fatal: DefPatch could not find enough space on drive {drive}: for the update files. "
+                          f"Please free {k}k and re run DefPatch [icon]")
+BOTH_LINES = "C:\\t\\G\\|C:\\t\\D\\"                  # the files-found lines for both products
+GONE = dict(new="", wrote="none")                  # nothing installed, nothing written
+KEPT = dict(new="", exit=2, windows=[welcome("cancel")])
+ONLY_G = dict(new="G/A.DAT G/C.DAT", found="G")   # what an update gives when only one product is found
+ONLY_D = dict(new="D/A.DAT D/B.DAT D/C.DAT", found="D")
+NONE_FOUND = dict(new="", wrote="date")
+NO_DIRS = dict(sharedir=None, Directory=None)
+BIG = bytes(range(256)) * 4096                     # 1 MiB
+SCRIPTED = "scripted/whole/zunpck32.dll"
+SMALL = "S:\\D\\"
+ON_SMALL = dict(reg=dict(Directory=SMALL), files={"S/D/dv95.exe": b"program"}, needs="volume")
+DIAG = ["Diagnostic:: In diagnostic mode", "DefPatch dated:: 12/5/1997"]
+TRANSFERS = ["Xfering: 10/1/1997: A.DAT", "Not Xfering: B.DAT is dated 1/3/1998",
+             "Transfering - no copy exists: C.DAT", "Xfering: 10/1/1997: A.DAT",
+             "Transfering - no copy exists: B.DAT", "Xfering: 12/5/1997: C.DAT"]
+
+
+def names(*entries, method=zipfile.ZIP_STORED):
+    """A package whose entries are named exactly so (zipfile leaves names as given)."""
+    return package(list(entries), method)
+
+
+def field(data, name, value, local=True, central=True):
+    """The package with one field set in every local and central header."""
+    offsets = {"flags": (6, 8, 2), "method": (8, 10, 2), "crc": (14, 16, 4), "size": (22, 24, 4)}
+    at, central_at, width = offsets[name]
+    data = bytearray(data)
+    for signature, offset, wanted in ((b"PK\3\4", at, local), (b"PK\1\2", central_at, central)):
+        i = data.find(signature)
+        while wanted and i >= 0:
+            data[i + offset:i + offset + width] = value.to_bytes(width, "little")
+            i = data.find(signature, i + 4)
+    return bytes(data)
+
+
+def refused(what, data, status, **row):
+    """A package the library must refuse whole: no file installed, the status shown."""
+    return S(f"refused: {what}", package=data, windows=[debugging(status)], new="", **row)
+
+
+def streamed():
+    """A package written to a stream, so each file's sizes follow it in a data descriptor."""
+    out = io.BytesIO()
+    class Stream(io.RawIOBase):
+        def writable(self): return True
+        def write(self, b): return out.write(b)
+    with zipfile.ZipFile(Stream(), "w", zipfile.ZIP_DEFLATED) as z:
+        for name in ("A.DAT", "B.DAT", "C.DAT"):
+            with z.open(name, "w") as f:
+                f.write(b"new " + name.encode())
+    return out.getvalue()
+
+
+def deflate_damaged():
+    data = bytearray(package({"A.DAT": b"new A.DAT " * 50}))
+    data[30 + 5] |= 6  # the first block of the stream is of the reserved type 3
+    return bytes(data)
+
+
+SCENARIOS = [
+    # The run: switches, exit codes, the order of the steps, the temporary copies.
+    S("silent update: not newer replaced, newer kept, agent settings of another type replaced",
+      reg={KEYS["agent"] + "Download Day": "text", KEYS["agent"] + "WebSite": 7}),
+    S("switches anywhere in either case, each occurrence acting: /S/d /D with diagnostic boxes",
+      args="/S/d /D", windows=DIAG[:1] * 2 + DIAG[1:] + TRANSFERS),
+    S("forced update replaces newer files; a minus sign and other letters are no switches",
+      args="-d /x /silent/f", windows=["Forced update: All files will be updated"],
+      new="G/A.DAT G/B.DAT G/C.DAT D/A.DAT D/B.DAT D/C.DAT"),
+    S("interactive update with backup replacing an earlier backup, directories painted",
+      args="", windows=[welcome(), found(f"paint={BOTH_LINES} tick ok"), "note paint ok", complete()],
+      files={"G/Backup/A.DAT": b"earlier backup"}, backup="G/A.DAT D/A.DAT D/C.DAT"),
+    S("welcome cancelled: exit 2 before discovery creates anything", args="", **KEPT,
+      files={"G": None}, found=""),
+    S("Enter on a focused Cancel in the welcome is a cancel", args="", windows=[welcome("tab enter")], exit=2,
+      new=""),
+    S("files-found closed with the box ticked: exit 3, no backup", args="",
+      windows=[welcome("enter"), found("tick close")], exit=3, new=""),
+    S("box ticked twice is no backup", args="",
+      windows=[welcome(), found("tick tick ok"), complete("esc")]),
+    S("Enter with the backup box focused and ticked starts the update with backup", args="",
+      windows=[welcome(), found("tick enter"), complete("close")], backup="G/A.DAT D/A.DAT D/C.DAT"),
+    S("View README opens the readme of the last definition directory", args="",
+      windows=[welcome(), found(), complete("readme"), "note notepad zvreadme.txt - Notepad: new zvreadme.txt"],
+      package=package(["A.DAT", "zvreadme.txt"]), installed="G/zvreadme.txt:newer",
+      new="G/A.DAT D/A.DAT D/zvreadme.txt"),
+    S("Enter in Update Complete opens the readme", args="",
+      windows=[welcome(), found(), complete("enter"), "note notepad zvreadme.txt - Notepad: new zvreadme.txt"],
+      package=package(["zvreadme.txt"]), installed="", new="G/zvreadme.txt D/zvreadme.txt"),
+    S("every installed file newer: No Files Were Updated, yet the date and agent are written", args="",
+      windows=[welcome(), found(), no_files("esc")], installed="G/A.DAT:newer D/A.DAT:later",
+      package=package(["A.DAT"]), new=""),
+    S("no product, interactive: the stop box, exit 12", args="", windows=[welcome(), NO_PRODUCT], exit=12,
+      reg=NO_DIRS, new=""),
+    S("no product, silent: the package is unpacked and cleaned up, only the date written", reg=NO_DIRS,
+      **NONE_FOUND),
+    S("started hidden, the dialogs still show", args="", show=0, **KEPT),
+    S("a welcome that cannot be created is no go-ahead", args="", exit=2, new="",
+      setup=lambda r: r.damage("run/DefPatch.exe")),
+    S("no usable temporary directory: nothing placed, nothing deleted elsewhere",
+      tmp="C:\\" + "x" * 300 + "\\", windows=[debugging("Could not copy zpk file to virusdef.zpk")],
+      temp="DefPatch.exe zunpck32.dll", **GONE),
+
+    # Discovery.
+    S("App Paths value in capitals; Dravomire without its trailing backslash is not found",
+      reg=dict(apppath="C:\\t\\GlimOn\\GLIMONAV.EXE", Directory="C:\\t\\D"), new="G/A.DAT G/C.DAT", found="G"),
+    S("App Paths value in quotes is not the program; a Dravomire value of another type without its end is read",
+      reg=dict(apppath='"C:\\t\\GlimOn\\glimonav.exe"', Directory=b"C:\\t\\D\\"), **ONLY_D),
+    S("App Paths key without a value ends the search, though installpath would find the program",
+      reg=dict(apppath=KEY_ONLY, installpath="C:\\t\\GlimOn"), **ONLY_D),
+    S("glimon.exe entry naming glimonav.exe finds it; shared directory without its backslash gets one",
+      reg=dict(apppath=None, glimon="C:\\t\\GlimOn\\glimonav.exe", sharedir="C:\\t\\G", Directory=None),
+      new="G/A.DAT G/C.DAT", found="G"),
+    S("glimon.exe entry naming glimon.exe is no program file; installpath is joined with a backslash",
+      reg=dict(apppath=None, glimon="C:\\t\\GlimOn\\glimon.exe", installpath="C:\\t\\GlimOn"),
+      files={"GlimOn/glimon.exe": b"other program"}),
+    S("glimon.exe entry naming glimon.exe, no installpath: GlimOn AV not found",
+      reg=dict(apppath=None, glimon="C:\\t\\GlimOn\\glimon.exe"), files={"GlimOn/glimon.exe": b"x"},
+      **ONLY_D),
+    S("missing shared directory is created, with the diagnostic box first", args="/S/D",
+      files={"G": None}, mkdirs="G", installed="", package=package(["A.DAT"]), new="G/A.DAT", found="G",
+      reg=dict(Directory=None), windows=[DIAG[0], "Defpatch Could not find:: C:\\t\\G\\", DIAG[1],
+                                         "Transfering - no copy exists: A.DAT"]),
+    S("shared directory whose parent is missing, or of a product without its program, is not created",
+      reg=dict(sharedir="C:\\t\\none\\G\\"), files={"D/dv95.exe": None}, **NONE_FOUND),
+    S("shared directory of a GlimOn AV without its program file is neither created nor recorded",
+      files={"G": None, "GlimOn/glimonav.exe": None}, installed="D/A.DAT:old", **ONLY_D),
+    S("empty values count as absent", reg=dict(sharedir="", Directory=""), installed="", **NONE_FOUND),
+    S("values too long for their buffers count as absent",
+      reg=dict(sharedir="C:\\t\\" + "g" * 300 + "\\", apppath="C:\\t\\GlimOn\\" + "x" * 600 + "glimonav.exe",
+               Directory="C:\\t\\" + "d" * 251), **NONE_FOUND),
+    S("a definition file whose path would pass 255 characters is skipped with a box",
+      reg=dict(sharedir=None, Directory="C:\\t\\" + "d" * 230 + "\\"), installed="",
+      files={"d" * 230 + "/dv95.exe": b"program"}, package=package(["A.DAT", "B" * 20 + ".DAT"]),
+      windows=["Path too long: C:\\t\\" + "d" * 230 + "\\" + "B" * 20 + ".DAT"], new="d" * 230 + "/A.DAT",
+      found="", agent="C:\\t\\" + "d" * 230 + "\\"),
+
+    # The update engine: package placement, the unpacker protocol, the date rule, faults.
+    S("a package found only in the temporary directory is used in place",
+      package=False, setup=lambda r: r.write("tmp/virusdef.zpk", package())),
+    S("the start directory's package wins over one an earlier run left behind",
+      setup=lambda r: r.write("tmp/virusdef.zpk", package(["Z.DAT"]))),
+    S("started in the temporary directory: the package is used in place", start="C:\\t\\tmp",
+      setup=lambda r: [r.write("tmp/" + n, open(r.path("run/" + n), "rb").read()) for n in
+                       ("DefPatch.exe", "zunpck32.dll", "virusdef.zpk")] and
+      os.utime(r.path("tmp/DefPatch.exe"), ns=(UPDATE, UPDATE)), temp="DefPatch.exe"),
+    S("a read-only package is placed, used and cleaned up",
+      setup=lambda r: os.chmod(r.path("run/virusdef.zpk"), 0o444)),
+    S("no package anywhere: nothing touched", package=False,
+      windows=[debugging("Could not copy zpk file to C:\\t\\tmp\\virusdef.zpk")], **GONE),
+    S("no unpacker library: nothing touched", library="",
+      windows=[debugging("No"), debugging("Could not get address of zunpack_init")], **GONE),
+    *[S(f"library without {entry}: no call made", library=f"scripted/{entry}/zunpck32.dll", calls="",
+        windows=[debugging("Could not get address of " + entry)], **GONE)
+      for entry in ("zunpack_init", "zunpack_exec", "zunpack_exit")],
+    S("each file is recorded when the next is announced or the end; 3 records nothing; paths give bare names",
+      library=SCRIPTED, package=b"2 A.DAT\n3\n3\n2 C:\\x\\B.DAT\n3\n0\n", new="G/A.DAT D/A.DAT D/B.DAT"),
+    S("an error status abandons the file announced last", library=SCRIPTED,
+      package=b"2 A.DAT\n2 B.DAT\n5\n", windows=[debugging(5)], new="G/A.DAT D/A.DAT", temp="B.DAT"),
+    S("status 1 is an error", library=SCRIPTED, package=b"2 A.DAT\n1\n", windows=[debugging(1)], new="",
+      temp="A.DAT"),
+    S("the end at once: only the package is cleaned up", library=SCRIPTED, package=b"0\n", new=""),
+    S("a twentieth file and a name of 32 characters cannot be recorded and are removed", library=SCRIPTED,
+      package="".join(f"2 F{i:02}.DAT\n" for i in range(1, 21)).encode() + b"2 " + b"L" * 32 + b"\n0\n",
+      windows=[debugging("Could not record F20.DAT"), debugging("Could not record " + "L" * 32)],
+      new=" ".join(f"{d}/F{i:02}.DAT" for d in "GD" for i in range(1, 20))),
+    S("the date rule on full times: equal and one step earlier replaced, one step later kept",
+      installed="G/A.DAT:equal G/B.DAT:later G/C.DAT:earlier", new="G/A.DAT G/C.DAT D/A.DAT D/B.DAT D/C.DAT"),
+    S("a read-only installed file is not replaced, backed up or counted", args="",
+      windows=[welcome(), found("tick ok"), no_files()], installed="G/A.DAT:old:ro",
+      package=package(["A.DAT"]), backup="", reg=dict(Directory=None), found="G", new=""),
+    S("an installed file in use is not replaced or counted", package=package(["A.DAT"]),
+      setup=lambda r: r.cmd("lock", "C:\\t\\G\\A.DAT"), new="D/A.DAT"),
+    S("a second directory without room stops the run there: exit 4, the first keeps its files",
+      **{**ON_SMALL, "setup": lambda r: r.fill(150000)}, installed="G/A.DAT:old S/D/A.DAT:old",
+      windows=[fatal("S:\\D\\", 195)], exit=4, new="G/A.DAT G/B.DAT G/C.DAT",
+      temp="DefPatch.exe zunpck32.dll virusdef.zpk A.DAT B.DAT C.DAT"),
+    S("with backup a directory needs 1367k", args="", **{**ON_SMALL, "setup": lambda r: r.fill(800000)},
+      windows=[welcome(), found("tick ok"), fatal("S:\\D\\", 1367)], exit=4, installed="G/A.DAT:old",
+      new="G/A.DAT G/B.DAT G/C.DAT", backup="G/A.DAT", found="G",
+      temp="DefPatch.exe zunpck32.dll virusdef.zpk A.DAT B.DAT C.DAT"),
+    S("a replacement that fills the volume leaves the installed file whole",
+      **{**ON_SMALL, "setup": lambda r: r.fill(600000)}, package=package({"A.DAT": BIG}),
+      installed="G/A.DAT:old S/D/A.DAT:old", new="G/A.DAT", found="GS"),
+    S("a full temporary drive stops the run before anything else", tmp="S:\\tmp\\",
+      **{**ON_SMALL, "setup": lambda r: [os.mkdir(r.path("S/tmp")), r.fill(1000000)]},
+      windows=[fatal("S:\\", 2734)], exit=4, **GONE),
+    S("the unpacker reports a full temporary drive: nothing installed", tmp="S:\\tmp\\",
+      **{**ON_SMALL, "setup": lambda r: [os.mkdir(r.path("S/tmp")), r.fill(2900000)]},
+      package=package({"A.DAT": BIG * 3}), windows=[debugging(21)], new="", found="GS",
+      temp="DefPatch.exe zunpck32.dll"),
+
+    # The update's date: UTC, as month/day/year, 10 bytes of it in the registry.
+    S("the date of a program written at 1:00 UTC is that day's, five hours west of UTC too",
+      time=ns(1997, 12, 6, 1), date="12/6/1997"),
+    S("a 10-character date", time=ns(1997, 12, 31), date="12/31/1997"),
+    S("an 8-character date", time=ns(1998, 1, 3, 3), date="1/3/1998",
+      installed="G/A.DAT:old", new="G/A.DAT G/B.DAT G/C.DAT D/A.DAT D/B.DAT D/C.DAT"),
+
+    # Packages the library accepts, and those it refuses whole.
+    S("a stored package with a file over 64 KiB, in folders",
+      package=package({"x/A.DAT": BIG, "y\\C.DAT": b"new C.DAT"}, zipfile.ZIP_STORED),
+      new="G/A.DAT G/C.DAT D/A.DAT D/C.DAT"),
+    S("a package with data descriptors, as zip writes to a pipe", package=streamed()),
+    S("a package of 19 files", package=package([f"F{i:02}.DAT" for i in range(1, 20)]), installed="",
+      new=" ".join(f"{d}/F{i:02}.DAT" for d in "GD" for i in range(1, 20))),
+    refused("not a package", b"this is not a package", 12),
+    refused("cut in half", package()[:len(package()) // 2], 12),
+    refused("bytes after the end", package() + b"x", 12),
+    refused("local and central names differ", package().replace(b"A.DAT", b"X.DAT", 1), 12),
+    refused("encrypted", field(package(), "flags", 1), 13),
+    refused("bzip2", field(package(), "method", 12), 13),
+    refused("ZIP64 size", field(package(), "size", 0xFFFFFFFF), 13),
+    refused("20 files", package([f"F{i:02}.DAT" for i in range(1, 21)]), 14),
+    *[refused(f"name {name!r}", names("A.DAT", "B.DAT", name), 15) for name in
+      ("../x", "C:\\x", "\\x", "a//b", "CON", "con.txt", "LPT1", "a<b", "x.", "x ", "a\tb", "L" * 32)],
+    refused("names equal but for case", names("A.DAT", "a.dat"), 16),
+    refused("the same name in two folders", names("x/A.DAT", "y/A.DAT"), 16),
+    refused("a file named like the package", names("VIRUSDEF.ZPK"), 16),
+    refused("a size the compressed data cannot hold", field(package(), "size", 0x10000000), 17),
+    refused("a flipped CRC", field(names("A.DAT", "B.DAT"), "crc", 0x12345678), 18),
+    refused("damaged deflate data", deflate_damaged(), 19),
+]
+
+
+def version(runner):
+    """The release's version resource, as Explorer shows it."""
+    got = runner.cmd("version", "Z:" + os.path.join(runner.bin, "DefPatch.exe").replace("/", "\\"))
+    wanted = ["1.0.0.1 1.0.0.0", "CompanyName=Zorvane Corporation",
+              "FileDescription=Virus Definition Updates for November 1997", "FileVersion=1.11.0000",
+              "InternalName=DefPatch", "OriginalFilename=DefPatch.exe", "ProductName=Zorvane Virus Updates",
+              "ProductVersion=1.10.0000"]
+    return [] if got == wanted else [f"version resource: expected {wanted}, got {got}"]
+
+
+def main():
+    build, words = sys.argv[1], sys.argv[2:]
+    runner = Runner(build)
+    passed = failed = skipped = 0
+    for s in SCENARIOS:
+        if words and not any(w in s.name for w in words):
+            continue
+        if s.needs == "volume" and not os.path.isdir(runner.small):
+            print(f"skip  {s.name}: no small volume S: (mounting one needs root)")
+            skipped += 1
+            continue
+        problems = runner.run(s)
+        print(("ok    " if not problems else "FAIL  ") + s.name, flush=True)
+        for p in problems:
+            print("      " + p.replace("\n", "\n      "))
+        passed, failed = passed + (not problems), failed + bool(problems)
+    if not words or "version" in words:
+        problems = version(runner)
+        print(("ok    " if not problems else "FAIL  ") + "version resource")
+        for p in problems:
+            print("      " + p)
+        passed, failed = passed + (not problems), failed + bool(problems)
+    print(f"scenarios: {passed} passed, {failed} failed, {skipped} skipped")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
