@@ -1,27 +1,23 @@
 #!/usr/bin/env bash
-# Installs what building and testing DefPatch needs on a Debian 12 machine:
-# the mingw-w64 cross compilers, Wine, Xvfb, zlib for both sides, GoogleTest,
-# clang with libFuzzer, and the screenshot tools. Does nothing when all is there.
+# Installs what building and testing DefPatch needs on a Debian 12 machine: the
+# i686 mingw-w64 cross compiler, 32-bit Wine, Xvfb, zlib for both sides, clang
+# with libFuzzer, Python, and the tools of the benchmark. Does nothing when all
+# is there.
 set -euo pipefail
 
 need=()
 have() { command -v "$1" >/dev/null 2>&1; }
-have x86_64-w64-mingw32-g++-posix || need+=(g++-mingw-w64-x86-64)
 have i686-w64-mingw32-g++-posix   || need+=(g++-mingw-w64-i686)
-[ -x /usr/lib/wine/wine64 ]       || need+=(wine wine64)
+[ -x /usr/lib/wine/wine ] && [ -x /usr/lib/wine/wineserver64 ] || need+=(wine wine32:i386 wine64)
 have Xvfb                         || need+=(xvfb)
-have xwd                          || need+=(x11-apps)
-[ -x /usr/bin/convert ] && /usr/bin/convert -version >/dev/null 2>&1 || need+=(imagemagick)
-[ -f /usr/x86_64-w64-mingw32/lib/libz.a ] || need+=(libz-mingw-w64-dev)
+[ -f /usr/i686-w64-mingw32/lib/libz.a ] || need+=(libz-mingw-w64-dev)
 [ -f /usr/include/zlib.h ]        || need+=(zlib1g-dev)
-[ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
 have cmake                        || need+=(cmake)
 have ninja                        || need+=(ninja-build)
 have clang++                      || need+=(clang)
 ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 || need+=(libclang-rt-14-dev)
 have setpriv                      || need+=(util-linux)
 have python3                      || need+=(python3)
-have zip                          || need+=(zip)
 have unzip                        || need+=(unzip)
 [ -x /usr/bin/time ]              || need+=(time)
 

@@ -1,54 +1,55 @@
 #!/usr/bin/env bash
-# The test command: installs what is missing, builds the three trees (native
-# Linux, x86_64 Windows, i686 Windows release), and runs every test through CTest:
-# the Windows tests under wine64 in a Wine prefix of the build tree, on an Xvfb
-# display that this script starts and stops.
-#   tools/test.sh [BUILD_ROOT]      (default: ./build)
+# The test command: installs what is missing, builds the two trees (the i686
+# release with the tests' Windows side, and the native zpk and fuzzer), and runs
+# every test: the scenario table (tests/scenarios.py) against the i686
+# DefPatch.exe and zunpck32.dll in a 32-bit Wine prefix of the build tree, on an
+# Xvfb display of its own, and meanwhile the package fuzzer for a bounded time.
+#   tools/test.sh [BUILD_ROOT] [WORD...]    (default: ./build; WORDs pick scenarios)
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
 root=$(mkdir -p "${1:-$src/build}" && cd "${1:-$src/build}" && pwd)
+shift $(($# > 0 ? 1 : 0))
 jobs=$(nproc)
 
 "$src/tools/setup-deps.sh"
+. "$src/tools/wine-env.sh"
+wine32_ready || { echo "32-bit Windows programs cannot run here, not even through QEMU" >&2; exit 1; }
 
-configure() { # dir, extra cmake arguments...
-    local dir=$1; shift
-    cmake -S "$src" -B "$root/$dir" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel "$@" >/dev/null
-}
-configure native -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
-configure win64 -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-x86_64.cmake" -DDEFPATCH_WINEPREFIX="$root/wineprefix"
-configure win32 -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-i686.cmake"
-for dir in native win64 win32; do
+cmake -S "$src" -B "$root/native" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake -S "$src" -B "$root/win32" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
+    -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-i686.cmake" >/dev/null
+for dir in native win32; do
     echo "== building $dir"
     cmake --build "$root/$dir" -j "$jobs"
 done
 
-. "$src/tools/wine-env.sh"
 wine_env_start "$root"
+# Full-disk cases need a small volume: a 4 MiB tmpfs as drive S: (as root only).
+small=$root/small-volume
+rm -f "$WINEPREFIX/dosdevices/s:"
+if [ "$(id -u)" -eq 0 ]; then
+    mkdir -p "$small"
+    mountpoint -q "$small" && umount "$small"
+    mount -t tmpfs -o size=4m,uid=65534,gid=65534,mode=0755 tmpfs "$small"
+    ln -sfn "$small" "$WINEPREFIX/dosdevices/s:"
+    trap 'wine_env_stop; umount "$small" 2>/dev/null || true' EXIT
+fi
 
-passed=0 failed=0 status=0
-run_ctest() { # dir, ctest arguments...
-    local dir=$1; shift
-    echo "== testing $dir"
-    local log="$root/$dir/ctest.log"
-    if ctest --test-dir "$root/$dir" --output-on-failure "$@" 2>&1 | tee "$log"; then :; else status=1; fi
-    # Counts from CTest's summary line: "N% tests passed, F tests failed out of T".
-    local line
-    line=$(grep -E 'tests passed, [0-9]+ tests? failed out of' "$log" | tail -n 1 || true)
-    if [ -n "$line" ]; then
-        local f t
-        f=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
-        t=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")
-        passed=$((passed + t - f)); failed=$((failed + f))
-        [ "$f" -eq 0 ] || status=1
-    elif ! grep -q 'No tests were found' "$log"; then
-        status=1
-    fi
-}
-run_ctest native -j "$jobs"
-run_ctest win64 -j "$jobs"
-run_ctest win32
+echo "== testing (32-bit Wine: $WINE32_MODE)"
+start=$(date +%s)
+ctest --test-dir "$root/native" --output-on-failure > "$root/native/ctest.log" 2>&1 &
+fuzz=$!
+status=0
+as_tester python3 "$src/tests/scenarios.py" "$root/win32" "$@" | tee "$root/scenarios.log" || status=1
+wait $fuzz || status=1
+grep -q '100% tests passed' "$root/native/ctest.log" && grep 'tests passed' "$root/native/ctest.log" ||
+    cat "$root/native/ctest.log"
 
+read -r sp sf sk < <(sed -nE 's/^scenarios: ([0-9]+) passed, ([0-9]+) failed, ([0-9]+) skipped$/\1 \2 \3/p' \
+                      "$root/scenarios.log") || true
+read -r nf nt < <(sed -nE 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1 \2/p' "$root/native/ctest.log") || true
+passed=$(( ${sp:-0} + ${nt:-0} - ${nf:-0} )) failed=$(( ${sf:-1} + ${nf:-1} )) skipped=${sk:-0}
 echo
-echo "DefPatch: $passed passed, $failed failed"
-exit $status
+echo "DefPatch: $passed passed, $failed failed, $skipped skipped in $(( $(date +%s) - start )) s (32-bit Wine: $WINE32_MODE)"
+[ "$failed" -eq 0 ] && exit $status || exit 1
