@@ -15,35 +15,34 @@
 # Goals: a ratio of at most 1.3 and at most 8 MiB.
 #
 #   tools/bench.sh [BUILD_ROOT] [RUNS]     (default: ./build, 7 runs)
-# BUILD_ROOT must hold a built win64 tree (tools/test.sh builds one).
+# BUILD_ROOT must hold the built trees (tools/test.sh builds them). The update
+# runs as the release does: the i686 build in a 32-bit Wine prefix.
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
 root=$(cd "${1:-$src/build}" && pwd)
 runs=${2:-7}
-bin=$root/win64/bin
+bin=$root/win32/bin
 for file in DefPatch.exe zunpck32.dll; do
-    [ -f "$bin/$file" ] || { echo "bench: $bin/$file is missing: build the win64 tree first" >&2; exit 1; }
+    [ -f "$bin/$file" ] || { echo "bench: $bin/$file is missing: run tools/test.sh first" >&2; exit 1; }
 done
 
 . "$src/tools/wine-env.sh"
-wine_env_start "$root" >/dev/null
+wine32_ready
 
 # A prefix of the benchmark's own, so that its registry keys and files never
-# meet the tests'. A copy names the original's server directory in its file
-# "wineserver": Wine must make its own.
+# meet the tests'.
 bench=$root/bench
 prefix=$root/wineprefix-bench
 rm -rf "$bench" "$prefix"
-cp -a "$WINEPREFIX" "$prefix"
-rm -f "$prefix/wineserver"
-export WINEPREFIX=$prefix
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win32 WINEPREFIX=$prefix
+"$WINE" wineboot -i </dev/null >/dev/null 2>&1
 cleanup() {
-    WINEPREFIX=$prefix "$WINESERVER64" -k >/dev/null 2>&1 || true
+    "$WINESERVER" -k >/dev/null 2>&1 || true
     rm -rf "$bench" "$prefix"
 }
-trap 'cleanup; wine_env_stop "$root"' EXIT
-"$WINESERVER64" -p60 </dev/null >/dev/null 2>&1
-"$WINE64" cmd /c exit </dev/null >/dev/null 2>&1
+trap cleanup EXIT
+"$WINESERVER" -p60 </dev/null >/dev/null 2>&1 || true  # one may be up already
+"$WINE" cmd /c exit </dev/null >/dev/null 2>&1
 
 drive_c=$prefix/drive_c
 release=$drive_c/release
@@ -81,7 +80,7 @@ touch -d '1997-12-05 12:00:00 UTC' "$release/DefPatch.exe"
 # The products, as discovery finds them.
 printf 'GlimOn AV\r\n' > "$glimon/glimonav.exe"
 printf 'Dravomire\r\n' > "$dravomire/dv95.exe"
-reg() { "$WINE64" reg add "$@" /f </dev/null >/dev/null 2>&1; }
+reg() { "$WINE" reg add "$@" /f </dev/null >/dev/null 2>&1; }
 reg 'HKLM\Software\Zorvane\GlimOn AV' /v sharedir /t REG_SZ /d 'C:\Zorvane\Shared\'
 reg 'HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\glimonav.exe' /ve /t REG_SZ /d 'C:\Zorvane\GlimOnAV\glimonav.exe'
 reg 'HKLM\Software\Zorvane\Dravomire' /v Directory /t REG_SZ /d 'C:\Dravomire\'
@@ -90,7 +89,7 @@ reg 'HKLM\Software\Zorvane\Dravomire' /v Directory /t REG_SZ /d 'C:\Dravomire\'
 # program is (static, GUI).
 printf '#include <windows.h>\nint WINAPI WinMain(HINSTANCE a, HINSTANCE b, LPSTR c, int d)\n{ (void)a; (void)b; (void)c; (void)d; return 1; }\n' \
     > "$bench/empty.c"
-x86_64-w64-mingw32-gcc -Os -s -mwindows -static -o "$release/Empty.exe" "$bench/empty.c"
+i686-w64-mingw32-gcc -Os -s -mwindows -static -o "$release/Empty.exe" "$bench/empty.c"
 
 package_size=$(stat -c %s "$release/virusdef.zpk")
 unpacked_size=$(cat "$bench"/files/*.DAT | wc -c)
@@ -98,7 +97,7 @@ unpacked_size=$(cat "$bench"/files/*.DAT | wc -c)
 # Every run: wall time, and the peak resident memory of the one process as GNU
 # time reports it (a child forked from Python would carry Python's own size into
 # its peak), with a time limit so a run can never hang the benchmark.
-python3 - "$runs" "$release" "$temp" "$bench" "$WINE64" "$shared" "$dravomire" "$package_size" "$unpacked_size" <<'EOF'
+python3 - "$runs" "$release" "$temp" "$bench" "$WINE" "$shared" "$dravomire" "$package_size" "$unpacked_size" <<'EOF'
 import os, shutil, statistics, subprocess, sys, time
 runs, release, temp, bench, wine, shared, dravomire = int(sys.argv[1]), *sys.argv[2:8]
 package_size, unpacked_size = int(sys.argv[8]), int(sys.argv[9])

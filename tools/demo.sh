@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
-# The demo: a whole update of two demo product installs, in a throwaway Wine
-# prefix of the build tree.
+# The demo: a whole update of two demo product installs, in a throwaway 32-bit
+# Wine prefix of the build tree.
 #
 #   tools/demo.sh [--interactive] [--silent] [--release DIR] [BUILD_ROOT]
 #
-# It builds DefPatch.exe (the x86_64 build, the one that runs here), installs a
-# demo GlimOn AV and a demo Dravomire (registry values and program files) in a
-# fresh copy of the build's Wine prefix (BUILD_ROOT/demo, default ./build/demo),
-# makes a November 1997 update package, runs DefPatch.exe and prints what the
-# run did: the windows it showed, its exit code, every definition file's date
-# before and after with what happened to it (replaced, kept, new), the backups,
-# and the registry values written.
+# It builds the i686 DefPatch.exe and zunpck32.dll (the release build), installs
+# a demo GlimOn AV and a demo Dravomire (registry values and program files) in a
+# fresh Wine prefix (BUILD_ROOT/demo, default ./build/demo), makes a November 1997
+# update package, runs DefPatch.exe and prints what the run did: the windows it
+# showed, its exit code, every definition file's date before and after with what
+# happened to it (replaced, kept, new), the backups, and the registry values
+# written.
 #
 #   (default)       the run is driven as a user would: OK in the welcome, the
 #                   backup box ticked and OK in the files-found dialog, Exit in
@@ -19,8 +19,7 @@
 #   --interactive   the run is yours: the dialogs open on your own X display
 #                   ($DISPLAY) and you answer them.
 #   --release DIR   use DefPatch.exe, zunpck32.dll and virusdef.zpk from a release
-#                   folder made by tools/release.sh --arch x86_64 (32-bit programs
-#                   cannot run on this machine) instead of the demo package.
+#                   folder made by tools/release.sh instead of the demo package.
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -42,41 +41,40 @@ if [ "$mode" = interactive ] && [ -z "${DISPLAY:-}" ]; then
 fi
 
 "$src/tools/setup-deps.sh"
-
-echo "== building DefPatch.exe, zunpck32.dll, zpk.exe and the driver (x86_64)"
-# A tree that is configured already is only brought up to date.
-[ -f "$root/win64/build.ninja" ] ||
-    cmake -S "$src" -B "$root/win64" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
-        -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-x86_64.cmake" -DDEFPATCH_WINEPREFIX="$root/wineprefix" >/dev/null
-cmake --build "$root/win64" -j "$(nproc)" --target DefPatch zunpck32 zpk defpatch_drive >/dev/null
-bin=$root/win64/bin
-
 . "$src/tools/wine-env.sh"
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wine_make_prefix "$root/wineprefix"
+wine32_ready
 
-# A fresh copy of the prefix for every demo run, so the demo's registry values
-# never reach the test prefix and no earlier run's results linger.
+echo "== building DefPatch.exe, zunpck32.dll and the driver (i686), and zpk (native)"
+# A tree that is configured already is only brought up to date.
+[ -f "$root/win32/build.ninja" ] ||
+    cmake -S "$src" -B "$root/win32" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
+        -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-i686.cmake" >/dev/null
+cmake --build "$root/win32" -j "$(nproc)" --target DefPatch zunpck32 defpatch_drive >/dev/null
+[ -f "$root/native/build.ninja" ] ||
+    cmake -S "$src" -B "$root/native" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
+        -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build "$root/native" --target zpk >/dev/null
+bin=$root/win32/bin
+
+# A fresh prefix for every demo run, the demo's own, so that its registry values
+# never reach the tests' prefix and no earlier run's results linger.
 demo=$root/demo
 rm -rf "$demo"
 mkdir -p "$demo"
-cp -a "$root/wineprefix" "$demo/wineprefix"
-rm -f "$demo/wineprefix/wineserver"
-export WINEPREFIX=$demo/wineprefix
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win32 WINEPREFIX=$demo/wineprefix
+# The display comes first: Wine's desktop takes the display it starts with.
 if [ "$mode" = interactive ]; then
-    trap "WINEPREFIX='$WINEPREFIX' '$WINESERVER64' -k >/dev/null 2>&1 || true" EXIT
+    trap '"$WINESERVER" -k >/dev/null 2>&1 || true' EXIT
 else
-    unset WINE_NOBODY_PREFIX
-    wine_start_display "$demo" >/dev/null
-    trap "wine_env_stop '$demo'" EXIT
+    wine_start_display
+    trap wine_env_stop EXIT
 fi
+echo "== making a 32-bit Wine prefix in $WINEPREFIX"
+"$WINE" wineboot -i </dev/null >/dev/null 2>&1
+"$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1
 
-wine() { "$WINE64" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
+wine() { "$WINE" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
 winpath() { local p=${1//\//\\}; echo "Z:$p"; }
-reg_add() { # key, value name (empty: the default value), data
-    if [ -n "$2" ]; then wine reg add "HKLM\\$1" /v "$2" /t REG_SZ /d "$3" /f >/dev/null
-    else wine reg add "HKLM\\$1" /ve /t REG_SZ /d "$3" /f >/dev/null; fi
-}
 definition_file() { # path, text, date
     printf '%s\r\n' "$2" > "$1"
     touch -d "$3 12:00 UTC" "$1"
@@ -94,10 +92,10 @@ definition_file "$shared/virscan1.dat" 'October 1997 definitions, part 1' 1997-1
 definition_file "$shared/virscan2.dat" 'October 1997 definitions, part 2' 1997-10-01
 definition_file "$dravomire/virscan1.dat" 'October 1997 definitions, part 1' 1997-10-01
 definition_file "$dravomire/virscan2.dat" 'December 1997 hot-fix, part 2' 1997-12-03
-reg_add 'Software\Zorvane\GlimOn AV' sharedir "$(winpath "$shared")\\"
-reg_add 'Software\Microsoft\Windows\CurrentVersion\App Paths\glimonav.exe' '' \
-    "$(winpath "$install/GlimOn AV/glimonav.exe")"
-reg_add 'Software\Zorvane\Dravomire' Directory "$(winpath "$dravomire")\\"
+wine reg add 'HKLM\Software\Zorvane\GlimOn AV' /v sharedir /t REG_SZ /d "$(winpath "$shared")\\" /f >/dev/null
+wine reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\glimonav.exe' /ve /t REG_SZ \
+    /d "$(winpath "$install/GlimOn AV/glimonav.exe")" /f >/dev/null
+wine reg add 'HKLM\Software\Zorvane\Dravomire' /v Directory /t REG_SZ /d "$(winpath "$dravomire")\\" /f >/dev/null
 
 start=$demo/start
 mkdir -p "$start"
@@ -106,11 +104,6 @@ if [ -n "$release" ]; then
     for f in DefPatch.exe zunpck32.dll virusdef.zpk; do
         [ -f "$release/$f" ] || { echo "demo: $release has no $f" >&2; exit 2; }
     done
-    if ! objdump -f "$release/DefPatch.exe" | grep -q 'x86-64'; then
-        echo "demo: $release/DefPatch.exe is a 32-bit program, which cannot run on this machine;" >&2
-        echo "      make the folder with tools/release.sh --arch x86_64" >&2
-        exit 2
-    fi
     cp -p "$release/DefPatch.exe" "$release/zunpck32.dll" "$release/virusdef.zpk" "$start/"
 else
     echo "== making the November 1997 update in $start"
@@ -121,10 +114,7 @@ else
     printf 'November 1997 definitions, part 3 (new)\r\n' > "$update/virscan3.dat"
     printf 'Zorvane Virus Definition Update for November 1997\r\n\r\nThe definitions in this update are dated November 1, 1997.\r\n' \
         > "$update/zvreadme.txt"
-    "$WINE64" "$bin/zpk.exe" pack "$(winpath "$start/virusdef.zpk")" \
-        "$(winpath "$update/virscan1.dat")" "$(winpath "$update/virscan2.dat")" \
-        "$(winpath "$update/virscan3.dat")" "$(winpath "$update/zvreadme.txt")" \
-        </dev/null 2>&1 | tr -d '\r' | sed 's/^/   /'
+    "$root/native/bin/zpk" pack "$start/virusdef.zpk" "$update"/virscan{1,2,3}.dat "$update/zvreadme.txt" | sed 's/^/   /'
     cp "$bin/DefPatch.exe" "$bin/zunpck32.dll" "$start/"
     # The program's own last-write time is the update's date.
     touch -d '1997-11-01 12:00 UTC' "$start/DefPatch.exe"
@@ -143,26 +133,26 @@ before_shared=$(snapshot "$shared") before_dravomire=$(snapshot "$dravomire")
 echo
 echo "== running DefPatch.exe (started in $(winpath "$start"))"
 status=0
+# The driver (tests/driver.cpp) runs the program and answers each window in turn.
+drive() { # command line, then one answer per window
+    local line answer
+    line=$(printf 'run\t%s\t-1\t%s\t' "$(winpath "$start")" "$1")
+    for answer in "${@:2}"; do line+=$'\t'$answer; done
+    printf '%s\n' "$line" |
+        "$WINE" "$bin/defpatch_drive.exe" 2>/dev/null | tr -d '\r' |
+        grep -v '^\.$' | sed 's/^win /   window: /;s/^note /   /;s/^exit /   exit code /'
+}
 case $mode in
-    driven)
-        "$WINE64" "$bin/defpatch_drive.exe" --start "$(winpath "$start")" --timeout 60000 \
-            --answer "Zorvane Virus Definition Update=Press:1" \
-            --answer "Virus Definition Files Found=Press:1,tick:1005" \
-            --answer "?Update Complete=Press:8" \
-            --answer "?No Files Were Updated=Press:1" \
-            -- "$(winpath "$start/DefPatch.exe")" </dev/null 2>/dev/null | tr -d '\r' | sed 's/^/   /' || status=$?
-        ;;
-    silent)
-        "$WINE64" "$bin/defpatch_drive.exe" --start "$(winpath "$start")" --timeout 60000 \
-            -- "$(winpath "$start/DefPatch.exe")" /S </dev/null 2>/dev/null | tr -d '\r' | sed 's/^/   /' || status=$?
-        ;;
+    driven) drive "" ok "tick ok" esc ;;
+    silent) drive /S ;;
     interactive)
         echo "   The dialogs open on your display $DISPLAY; answer them as you like."
         code=0
-        (cd "$start" && "$WINE64" DefPatch.exe </dev/null 2>/dev/null) || code=$?
+        (cd "$start" && "$WINE" DefPatch.exe </dev/null 2>/dev/null) || code=$?
         echo "   exit code $code"
         ;;
-esac
+esac | tee "$demo/run.txt"
+grep -q 'exit code 1$' "$demo/run.txt" && ! grep -q 'unexpected\|never shown\|killed' "$demo/run.txt" || status=1
 
 report() { # title, directory, snapshot before
     local title=$1 dir=$2 before=$3 after
@@ -202,15 +192,14 @@ registry() { # key
 }
 echo
 echo "Registry values written:"
-echo "   HKLM\\Software\\Zorvane\\Shared"
-registry 'Software\Zorvane\Shared'
-echo "   HKLM\\Software\\Zorvane\\Tendwise\\CurrentVersion\\Twagent.exe"
-registry 'Software\Zorvane\Tendwise\CurrentVersion\Twagent.exe'
-echo "   HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\TWAgent.exe"
-registry 'Software\Microsoft\Windows\CurrentVersion\App Paths\TWAgent.exe'
+for key in 'Software\Zorvane\Shared' 'Software\Zorvane\Tendwise\CurrentVersion\Twagent.exe' \
+           'Software\Microsoft\Windows\CurrentVersion\App Paths\TWAgent.exe'; do
+    echo "   HKLM\\$key"
+    registry "$key"
+done
 
-if [ "$status" -ne 0 ]; then
+if [ "$status" -ne 0 ] && [ "$mode" != interactive ]; then
     echo
     echo "The run did not go as the demo expects (see the windows above)."
+    exit 1
 fi
-exit "$status"

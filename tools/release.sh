@@ -5,12 +5,9 @@
 # is set to the update's date, since DefPatch takes its date from its own file.
 #
 #   tools/release.sh DEFINITIONS_DIR [--date YYYY-MM-DD] [--out DIR] [--build DIR]
-#                    [--arch i686|x86_64]
 #
 # --date   the update's date (default: the first of the current month)
 # --out    the release folder (default: ./release; made afresh)
-# --arch   i686, the release (default); x86_64 makes the same folder from the
-#          64-bit build of the same sources, for trying the folder under wine64
 #
 # DEFINITIONS_DIR holds the definition files (at most 19, names of at most 31
 # characters) and may hold a zvreadme.txt; without one a readme is written from
@@ -25,32 +22,25 @@ defs=$1; shift
 date=$(date -u +%Y-%m-01)
 out="$src/release"
 build="$src/build"
-arch=i686
 while [ $# -gt 0 ]; do
     case $1 in
         --date) date=$2; shift 2 ;;
         --out) out=$2; shift 2 ;;
         --build) build=$2; shift 2 ;;
-        --arch) arch=$2; shift 2 ;;
         *) usage ;;
     esac
 done
-case $arch in
-    i686) tree=win32 toolchain=mingw-i686 ;;
-    x86_64) tree=win64 toolchain=mingw-x86_64 ;;
-    *) echo "release: --arch is i686 or x86_64" >&2; exit 2 ;;
-esac
 [ -d "$defs" ] || { echo "release: $defs is not a folder" >&2; exit 2; }
 date -u -d "$date 12:00:00" +%s >/dev/null 2>&1 || { echo "release: '$date' is not a date (YYYY-MM-DD)" >&2; exit 2; }
 
 "$src/tools/setup-deps.sh"
 mkdir -p "$build"
-echo "== building DefPatch.exe and zunpck32.dll ($arch) and the zpk tool (native)"
+echo "== building DefPatch.exe and zunpck32.dll (i686) and the zpk tool (native)"
 # A tree that is configured already is only brought up to date.
-[ -f "$build/$tree/build.ninja" ] ||
-    cmake -S "$src" -B "$build/$tree" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
-        -DCMAKE_TOOLCHAIN_FILE="$src/cmake/$toolchain.cmake" >/dev/null
-cmake --build "$build/$tree" --target DefPatch zunpck32 >/dev/null
+[ -f "$build/win32/build.ninja" ] ||
+    cmake -S "$src" -B "$build/win32" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
+        -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-i686.cmake" >/dev/null
+cmake --build "$build/win32" --target DefPatch zunpck32 >/dev/null
 [ -f "$build/native/build.ninja" ] ||
     cmake -S "$src" -B "$build/native" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
         -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
@@ -84,7 +74,7 @@ echo "== packing virusdef.zpk"
 "$zpk" pack "$out/virusdef.zpk" "${files[@]}"
 "$zpk" check "$out/virusdef.zpk"
 
-cp "$build/$tree/bin/DefPatch.exe" "$build/$tree/bin/zunpck32.dll" "$out/"
+cp "$build/win32/bin/DefPatch.exe" "$build/win32/bin/zunpck32.dll" "$out/"
 if [ -f "$defs/zvreadme.txt" ]; then cp "$defs/zvreadme.txt" "$out/"; else cp "$stage/zvreadme.txt" "$out/"; fi
 
 # The program's date is the UTC date of its own last write; noon UTC keeps that
