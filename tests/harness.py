@@ -10,7 +10,7 @@ driver (tests/driver.cpp), which answers each window, and compares the windows,
 the exit code, every file with its content, last-write time and read-only mark,
 and the registry values the program writes with what the row expects.
 """
-import calendar, dataclasses, io, os, re, shutil, subprocess, time, zipfile
+import calendar, dataclasses, io, os, re, shutil, subprocess, tempfile, time, zipfile
 
 WINE = "/usr/lib/wine/wine"
 DIRS = {"G": "C:\\t\\G\\", "D": "C:\\t\\D\\", "S": "S:\\D\\"}  # definition directories; S: is small
@@ -26,6 +26,10 @@ KEYS = {
     "agentpath": "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\TWAgent.exe|",
 }
 KEY_ONLY = object()  # a registry key without the value
+KEY = ""  # the private key rows are signed with: the build's test key, which the library trusts
+# The maker's way to sign a package with openssl alone, as unpacker/README.md shows it.
+RECIPE = re.search(r"### Signing with openssl alone.*?```sh\n(.*?)```", open(os.path.join(
+    os.path.dirname(__file__), "..", "unpacker", "README.md")).read(), re.S).group(1)
 
 
 def ns(y, m, d, h=12, mi=0):
@@ -50,6 +54,22 @@ def package(files=("A.DAT", "B.DAT", "C.DAT"), method=zipfile.ZIP_DEFLATED):
     return out.getvalue()
 
 
+def sign(data, key=None):
+    """The package signed by the recipe of unpacker/README.md."""
+    with tempfile.TemporaryDirectory() as work:
+        open(work + "/in.zpk", "wb").write(data)
+        subprocess.run(["bash", "-ec", RECIPE], check=True, capture_output=True,
+                       env={**os.environ, "PACKAGE": work + "/in.zpk", "KEY": key or KEY, "OUT": work + "/out.zpk"})
+        return open(work + "/out.zpk", "rb").read()
+
+
+def new_key():
+    path = tempfile.mkstemp(suffix=".pem")[1]
+    subprocess.run(["openssl", "genpkey", "-algorithm", "RSA", "-pkeyopt", "rsa_keygen_bits:2048", "-out", path],
+                   check=True, capture_output=True)
+    return path
+
+
 @dataclasses.dataclass
 class S:
     name: str
@@ -59,6 +79,7 @@ class S:
     exit: int = 1
     installed: str = "G/A.DAT:old G/B.DAT:newer D/A.DAT:old D/C.DAT:equal"  # PATH:TIME[:ro]
     package: object = None        # virusdef.zpk's bytes (None: A.DAT, B.DAT, C.DAT; False: no package)
+    signed: bool = True           # signed here with KEY (never for the scripted library)
     library: str = "zunpck32.dll"  # or scripted/VARIANT/zunpck32.dll, or "" for none
     reg: dict = dataclasses.field(default_factory=dict)  # KEYS name or "KEY|NAME" -> value; None: absent
     files: dict = dataclasses.field(default_factory=dict)  # tree path -> bytes, or None: removed
@@ -161,7 +182,8 @@ class Runner:
         if s.library:
             self.write("run/zunpck32.dll", open(os.path.join(self.bin, s.library), "rb").read())
         if s.package is not False:
-            self.write("run/virusdef.zpk", s.package or package())
+            data = s.package or package()
+            self.write("run/virusdef.zpk", sign(data) if s.signed and "scripted" not in s.library else data)
         self.write("tmp/DefPatch.exe", b"installer's copy")
         self.write("tmp/zunpck32.dll", b"installer's copy")
         for item in s.installed.split():

@@ -4,8 +4,12 @@ what every row is checked for; a new case is a new row.
 
     python3 tests/scenarios.py BUILD_DIR [WORD...]   (the rows whose names hold a WORD)
 """
-import io, os, sys, zipfile
-from harness import KEY_ONLY, KEYS, S, UPDATE, Runner, ns, package
+import hashlib, io, os, subprocess, sys, tempfile, zipfile
+import harness
+from harness import KEY_ONLY, KEYS, S, UPDATE, Runner, new_key, ns, package, sign
+
+BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/win32")
+harness.KEY = os.path.join(BUILD, "..", "test-key", "private.pem")  # made by the build, trusted by its library
 
 WELCOME = ("Zorvane Virus Definition Update: OK | Cancel | Welcome to the Zorvane Virus Definition Update program "
            "for November, 1997. | This program will update the virus definition files for your Zorvane product.  "
@@ -87,6 +91,32 @@ def deflate_damaged():
     return bytes(data)
 
 
+OTHER = new_key()
+SIGNED = sign(package())
+CENTRAL, END = SIGNED.find(b"PK\1\2"), SIGNED.find(b"PK\5\6")
+
+
+def changed(data, at):
+    """The data with the byte at `at` changed (a base64 character into another)."""
+    return data[:at] + (b"B" if data[at:at + 1] == b"A" else b"A") + data[at + 1:]
+
+
+def comment(data, length):
+    """The data with the length of its end record's comment set."""
+    return data[:END + 20] + length.to_bytes(2, "little") + data[END + 22:]
+
+
+def zpk_packed():
+    """The default package as zpk packs and signs it."""
+    with tempfile.TemporaryDirectory() as work:
+        for name in ("A.DAT", "B.DAT", "C.DAT"):
+            open(os.path.join(work, name), "wb").write(b"new " + name.encode())
+        subprocess.run([os.path.join(BUILD, "..", "native", "bin", "zpk"), "pack", "--key", harness.KEY,
+                        work + "/out.zpk", *[os.path.join(work, n) for n in ("A.DAT", "B.DAT", "C.DAT")]],
+                       check=True, capture_output=True)
+        return open(work + "/out.zpk", "rb").read()
+
+
 SCENARIOS = [
     # The run: switches, exit codes, the order of the steps, the temporary copies.
     S("silent update: not newer replaced, newer kept, agent settings of another type replaced",
@@ -166,9 +196,9 @@ SCENARIOS = [
 
     # The update engine: package placement, the unpacker protocol, the date rule, faults.
     S("a package found only in the temporary directory is used in place",
-      package=False, setup=lambda r: r.write("tmp/virusdef.zpk", package())),
+      package=False, setup=lambda r: r.write("tmp/virusdef.zpk", sign(package()))),
     S("the start directory's package wins over one an earlier run left behind",
-      setup=lambda r: r.write("tmp/virusdef.zpk", package(["Z.DAT"]))),
+      setup=lambda r: r.write("tmp/virusdef.zpk", sign(package(["Z.DAT"])))),
     S("started in the temporary directory: the package is used in place", start="C:\\t\\tmp",
       setup=lambda r: [r.write("tmp/" + n, open(r.path("run/" + n), "rb").read()) for n in
                        ("DefPatch.exe", "zunpck32.dll", "virusdef.zpk")] and
@@ -233,9 +263,6 @@ SCENARIOS = [
     S("a package with data descriptors, as zip writes to a pipe", package=streamed()),
     S("a package of 19 files", package=package([f"F{i:02}.DAT" for i in range(1, 20)]), installed="",
       new=" ".join(f"{d}/F{i:02}.DAT" for d in "GD" for i in range(1, 20))),
-    refused("not a package", b"this is not a package", 12),
-    refused("cut in half", package()[:len(package()) // 2], 12),
-    refused("bytes after the end", package() + b"x", 12),
     refused("local and central names differ", package().replace(b"A.DAT", b"X.DAT", 1), 12),
     refused("encrypted", field(package(), "flags", 1), 13),
     refused("bzip2", field(package(), "method", 12), 13),
@@ -249,6 +276,18 @@ SCENARIOS = [
     refused("a size the compressed data cannot hold", field(package(), "size", 0x10000000), 17),
     refused("a flipped CRC", field(names("A.DAT", "B.DAT"), "crc", 0x12345678), 18),
     refused("damaged deflate data", deflate_damaged(), 19),
+
+    # Signatures: only what the maker signed is installed, and only as signed.
+    S("a package packed and signed by zpk", package=zpk_packed(), signed=False),
+    refused("unsigned", package(), 24, signed=False),
+    refused("signed with another key", sign(package(), OTHER), 25, signed=False),
+    *[refused(f"a byte changed in {where}", changed(SIGNED, at), 25, signed=False) for where, at in (
+        ("a file's data", 30 + 5 + 2), ("a local header", 10), ("the central directory", CENTRAL + 12),
+        ("the end record", END + 8), ("the signature", len(SIGNED) - 100))],
+    refused("bytes appended", SIGNED + b"\0", 24, signed=False),
+    refused("a second end record after the signature", SIGNED + SIGNED[END:], 25, signed=False),
+    refused("the signature cut short", comment(SIGNED[:-4], 352 - 4), 24, signed=False),
+    refused("a signature block of absurd length", comment(SIGNED, 0xFFFF), 24, signed=False),
 ]
 
 
@@ -260,6 +299,23 @@ def version(runner):
               "InternalName=DefPatch", "OriginalFilename=DefPatch.exe", "ProductName=Zorvane Virus Updates",
               "ProductVersion=1.10.0000"]
     return [] if got == wanted else [f"version resource: expected {wanted}, got {got}"]
+
+
+def zpk_check(runner):
+    """The maker's tool says whether a signature holds, and for which key."""
+    der = subprocess.run(["openssl", "pkey", "-in", harness.KEY, "-pubout", "-outform", "DER"],
+                         capture_output=True, check=True).stdout
+    key = "key SHA256:" + hashlib.sha256(der).hexdigest()
+    problems = []
+    with tempfile.TemporaryDirectory() as work:
+        for data, code, says in ((SIGNED, 0, "holds for"), (changed(SIGNED, 12), 1, "does not hold for"),
+                                 (package(), 1, "missing; checked for")):
+            open(work + "/p.zpk", "wb").write(data)
+            got = subprocess.run([os.path.join(BUILD, "..", "native", "bin", "zpk"), "check", work + "/p.zpk"],
+                                 capture_output=True, text=True)
+            if got.returncode != code or f"signature {says} {key}" not in got.stdout:
+                problems.append(f"zpk check: expected {code} and 'signature {says} {key}', got {got}")
+    return problems
 
 
 def main():
@@ -278,9 +334,11 @@ def main():
         for p in problems:
             print("      " + p.replace("\n", "\n      "))
         passed, failed = passed + (not problems), failed + bool(problems)
-    if not words or "version" in words:
-        problems = version(runner)
-        print(("ok    " if not problems else "FAIL  ") + "version resource")
+    for check in (version, zpk_check):
+        if words and check.__name__ not in words:
+            continue
+        problems = check(runner)
+        print(("ok    " if not problems else "FAIL  ") + check.__doc__)
         for p in problems:
             print("      " + p)
         passed, failed = passed + (not problems), failed + bool(problems)

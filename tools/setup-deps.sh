@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and testing DefPatch needs on a Debian 12 machine: the
-# i686 mingw-w64 cross compiler, 32-bit Wine, Xvfb, zlib for both sides, clang
-# with libFuzzer, Python, and the tools of the benchmark. Does nothing when all
+# i686 mingw-w64 cross compiler, 32-bit Wine, Xvfb, zlib for both sides, OpenSSL
+# (the signing tool and the test key), clang with libFuzzer, Python, and the
+# tools of the benchmark. Does nothing when all
 # is there.
 set -euo pipefail
 
@@ -12,6 +13,8 @@ have i686-w64-mingw32-g++-posix   || need+=(g++-mingw-w64-i686)
 have Xvfb                         || need+=(xvfb)
 [ -f /usr/i686-w64-mingw32/lib/libz.a ] || need+=(libz-mingw-w64-dev)
 [ -f /usr/include/zlib.h ]        || need+=(zlib1g-dev)
+[ -f /usr/include/openssl/evp.h ] || need+=(libssl-dev)
+have openssl                      || need+=(openssl)
 have cmake                        || need+=(cmake)
 have ninja                        || need+=(ninja-build)
 have clang++                      || need+=(clang)

@@ -32,7 +32,10 @@ enum ZpkStatus {
                                         (read-only file, directory in the way, no access) */
     ZPK_ERR_DISK_FULL = 21,          /* the target volume ran out of space */
     ZPK_ERR_BAD_TARGET = 22,         /* the target directory is empty or its path too long */
-    ZPK_ERR_OUT_OF_MEMORY = 23       /* the decompressor could not get its working memory */
+    ZPK_ERR_OUT_OF_MEMORY = 23,      /* the decompressor could not get its working memory */
+    ZPK_ERR_NOT_SIGNED = 24,         /* the package does not end in the maker's signature block */
+    ZPK_ERR_BAD_SIGNATURE = 25       /* the signature does not hold: the package was changed after
+                                        it was signed, or signed with another key */
 };
 
 #endif

@@ -23,6 +23,8 @@ const char* zpkStatusText(int status)
     case ZPK_ERR_DISK_FULL: return "the target disk is full";
     case ZPK_ERR_BAD_TARGET: return "the target directory is missing or its path is too long";
     case ZPK_ERR_OUT_OF_MEMORY: return "out of memory";
+    case ZPK_ERR_NOT_SIGNED: return "not signed: the package does not end in the maker's signature";
+    case ZPK_ERR_BAD_SIGNATURE: return "the signature does not hold: changed after signing, or signed with another key";
     default: return "unknown status";
     }
 }

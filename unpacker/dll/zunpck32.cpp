@@ -1,16 +1,21 @@
 // zunpck32.dll: the three entry points and the state of one unpacking.
 //
-// zunpack_init checks the whole package (readCatalog) and stops there; each
-// zunpack_exec call then does one bounded piece: announce a file (2), write
-// up to 64 KiB of it (3), or report the end (0) or a failure. All state lives
-// in static storage, one unpacking at a time, and zunpack_exit clears it.
+// zunpack_init opens the package and finds the maker's signature at its end.
+// Each zunpack_exec call then does one bounded piece: hash up to 32 KiB of the
+// signed bytes (3), and once the signature holds, check the whole package
+// (readCatalog, 3); then announce a file (2), write up to 64 KiB of it (3), or
+// report the end (0) or a failure. Nothing of the package is believed, and
+// nothing written, before its signature holds. All state lives in static
+// storage, one unpacking at a time, and zunpack_exit clears it.
 #include <windows.h>
 
 #include <cstring>
 
+#include "signature_check.h"
 #include "win_file.h"
 #include "zpk_extract.h"
 #include "zpk_reader.h"
+#include "zpk_signature.h"
 #include "zunpck32.h"
 
 namespace {
@@ -20,8 +25,9 @@ constexpr std::size_t kNameBufferSize = 128;
 constexpr std::size_t kPathSize = MAX_PATH;
 
 enum class Phase {
-    idle,     // no zunpack_init, or after zunpack_exit
-    ready,    // package checked; the next call announces a file or ends
+    idle,      // no zunpack_init, or after zunpack_exit
+    verifying, // the signed bytes are being hashed; then the signature and the catalog are checked
+    ready,     // package checked; the next call announces a file or ends
     writing,  // a file is announced and being written
     over,     // ended with 0 or a failure; the same status is returned again
 };
@@ -31,6 +37,10 @@ struct Unpacking {
     ZpkStatus finalStatus = ZPK_DONE;
     char targetDir[kPathSize] = {};
     WinFileSource package;
+    char packageName[kNameBufferSize] = {};
+    SignatureCheck check;
+    ZpkSignature signature;
+    std::uint64_t hashed = 0; // signed bytes hashed so far
     ZpkCatalog catalog;
     int next = 0; // index of the file to announce next
     ZpkExtractor extractor;
@@ -82,6 +92,7 @@ ZpkStatus setTargetDir(const char* targetDir)
 
 void closeAll()
 {
+    state.check.end();
     state.extractor.end();
     state.output.close();
     state.package.close();
@@ -114,6 +125,9 @@ void reset()
     state.phase = Phase::idle;
     state.finalStatus = ZPK_DONE;
     state.targetDir[0] = '\0';
+    state.packageName[0] = '\0';
+    state.signature = ZpkSignature{};
+    state.hashed = 0;
     state.catalog = ZpkCatalog{};
     state.next = 0;
     forgetAnnounced();
@@ -154,6 +168,30 @@ ZpkStatus beginNext(char* nameBuffer)
     return ZPK_FILE_BEGUN;
 }
 
+// Hashes the next piece of the signed bytes; after the last, checks the
+// signature and then the package itself.
+ZpkStatus verifyStep()
+{
+    static unsigned char piece[ZpkExtractor::kInputChunk];
+    const std::uint64_t left = state.signature.signedLength - state.hashed;
+    if (left > 0) {
+        const std::size_t length = left < sizeof piece ? static_cast<std::size_t>(left) : sizeof piece;
+        if (!state.package.readAt(state.hashed, piece, length))
+            return failWith(ZPK_ERR_PACKAGE_UNREADABLE);
+        if (!state.check.hash(piece, length))
+            return failWith(ZPK_ERR_BAD_SIGNATURE);
+        state.hashed += length;
+        return ZPK_WORKING;
+    }
+    if (!state.check.verify(state.signature.bytes, state.signature.length))
+        return failWith(ZPK_ERR_BAD_SIGNATURE);
+    ZpkStatus status = readCatalog(state.package, state.catalog, state.packageName);
+    if (status != ZPK_DONE)
+        return failWith(status);
+    state.phase = Phase::ready;
+    return ZPK_WORKING;
+}
+
 } // namespace
 
 extern "C" int __stdcall zunpack_init(char* name, const char* targetDir, int, int, int, int, int*)
@@ -167,9 +205,14 @@ extern "C" int __stdcall zunpack_init(char* name, const char* targetDir, int, in
         return failWith(status);
     if (!state.package.open(name))
         return failWith(ZPK_ERR_PACKAGE_UNREADABLE);
-    status = readCatalog(state.package, state.catalog, bareName(name));
+    std::memcpy(state.packageName, bareName(name), std::strlen(bareName(name)) + 1); // shorter than name
+    // A key the system cannot use leaves nothing to check the package against.
+    if (!state.check.begin())
+        return failWith(ZPK_ERR_BAD_SIGNATURE);
+    status = findSignature(state.package, state.check.signatureBytes(), state.signature);
     if (status != ZPK_DONE)
         return failWith(status);
+    state.phase = Phase::verifying;
     return ZPK_DONE;
 }
 
@@ -180,6 +223,8 @@ extern "C" int __stdcall zunpack_exec(char* nameBuffer, int*)
         return ZPK_ERR_NOT_READY;
     case Phase::over:
         return state.finalStatus;
+    case Phase::verifying:
+        return nameBuffer == nullptr ? failWith(ZPK_ERR_NOT_READY) : verifyStep();
     case Phase::ready:
     case Phase::writing:
         break;

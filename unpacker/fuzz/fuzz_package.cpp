@@ -1,13 +1,17 @@
-// libFuzzer target over the package reader: any bytes as a package, read,
-// validated and, when accepted, unpacked into a counting sink. Besides the
-// sanitizers' findings it stops on a broken promise of the reader: a file
-// longer than declared, a bad name let through, too many files or bytes.
+// libFuzzer target over the package reader: any bytes as a package, its
+// signature block looked for, then read, validated and, when accepted, unpacked
+// into a counting sink. The reader is fuzzed on its own, as the signature check
+// before it needs the maker's key. Besides the sanitizers' findings it stops on
+// a broken promise: a signature that does not end the package or is not of the
+// key's length, a file longer than declared, a bad name let through, too many
+// files or bytes.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
 #include "zpk_extract.h"
 #include "zpk_reader.h"
+#include "zpk_signature.h"
 
 namespace {
 
@@ -30,12 +34,20 @@ void require(bool condition)
 // Large buffers; one for the whole run.
 ZpkExtractor extractor;
 ZpkCatalog catalog;
+ZpkSignature signature;
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     ZpkMemorySource source(data, size);
+    static const std::size_t keyLengths[] = {256, 384};
+    for (std::size_t bytes : keyLengths) {
+        if (findSignature(source, bytes, signature) == ZPK_DONE)
+            require(signature.length == bytes && signature.signedLength + zpkBase64Length(bytes) == size);
+        else
+            require(signature.length == 0);
+    }
     ZpkStatus status = readCatalog(source, catalog, "virusdef.zpk");
     if (status != ZPK_DONE) {
         require(catalog.fileCount == 0);

@@ -1,0 +1,34 @@
+// Checks the maker's signature of a package with the system's CryptoAPI:
+// SHA-256 over the signed bytes, fed in pieces, then the RSA (PKCS#1 v1.5)
+// signature verified against the public key built into the library.
+#pragma once
+
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <cstddef>
+
+class SignatureCheck {
+public:
+    SignatureCheck() = default;
+    ~SignatureCheck() { end(); }
+    SignatureCheck(const SignatureCheck&) = delete;
+    SignatureCheck& operator=(const SignatureCheck&) = delete;
+
+    // Imports the trusted key and starts a hash. False when the system cannot
+    // (no provider, a key it cannot read, one shorter than 2048 bits).
+    bool begin();
+    // The length of the key's signatures in bytes; 0 before begin().
+    std::size_t signatureBytes() const { return signatureBytes_; }
+    bool hash(const void* data, std::size_t length);
+    // Whether `signature` (most significant byte first, as OpenSSL writes it)
+    // signs what was hashed. Ends the check.
+    bool verify(const unsigned char* signature, std::size_t length);
+    void end();
+
+private:
+    HCRYPTPROV provider_ = 0;
+    HCRYPTKEY key_ = 0;
+    HCRYPTHASH hash_ = 0;
+    std::size_t signatureBytes_ = 0;
+};
