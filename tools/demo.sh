@@ -7,7 +7,8 @@
 # It builds the i686 DefPatch.exe and zunpck32.dll (the release build), installs
 # a demo GlimOn AV and a demo Dravomire (registry values and program files) in a
 # fresh Wine prefix (BUILD_ROOT/demo, default ./build/demo), makes a November 1997
-# update package, runs DefPatch.exe and prints what the run did: the windows it
+# update package signed with the build's test key (BUILD_ROOT/test-key), runs
+# DefPatch.exe and prints what the run did: the windows it
 # showed, its exit code, every definition file's date before and after with what
 # happened to it (replaced, kept, new), the backups, and the registry values
 # written.
@@ -114,7 +115,9 @@ else
     printf 'November 1997 definitions, part 3 (new)\r\n' > "$update/virscan3.dat"
     printf 'Zorvane Virus Definition Update for November 1997\r\n\r\nThe definitions in this update are dated November 1, 1997.\r\n' \
         > "$update/zvreadme.txt"
-    "$root/native/bin/zpk" pack "$start/virusdef.zpk" "$update"/virscan{1,2,3}.dat "$update/zvreadme.txt" | sed 's/^/   /'
+    # Signed with the build's test key, which this build's zunpck32.dll trusts.
+    "$root/native/bin/zpk" pack --key "$root/test-key/private.pem" "$start/virusdef.zpk" \
+        "$update"/virscan{1,2,3}.dat "$update/zvreadme.txt" | sed 's/^/   /'
     cp "$bin/DefPatch.exe" "$bin/zunpck32.dll" "$start/"
     # The program's own last-write time is the update's date.
     touch -d '1997-11-01 12:00 UTC' "$start/DefPatch.exe"

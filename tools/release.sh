@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Builds the release folder that a maker ships: the 32-bit DefPatch.exe, the
-# unpacker library zunpck32.dll, the month's virusdef.zpk made from a folder of
-# definition files, and the readme zvreadme.txt. The executable's last-write time
-# is set to the update's date, since DefPatch takes its date from its own file.
+# unpacker library zunpck32.dll, which trusts only the maker's public key, the
+# month's virusdef.zpk made from a folder of definition files and signed with the
+# maker's private key, and the readme zvreadme.txt. The executable's last-write
+# time is set to the update's date, since DefPatch takes its date from its own file.
 #
-#   tools/release.sh DEFINITIONS_DIR [--date YYYY-MM-DD] [--out DIR] [--build DIR]
+#   tools/release.sh DEFINITIONS_DIR --key PRIVATE.pem [--date YYYY-MM-DD] [--out DIR] [--build DIR]
 #
+# --key    the maker's RSA private key (PEM, at least 2048 bits); required
 # --date   the update's date (default: the first of the current month)
 # --out    the release folder (default: ./release; made afresh)
 #
@@ -22,8 +24,10 @@ defs=$1; shift
 date=$(date -u +%Y-%m-01)
 out="$src/release"
 build="$src/build"
+key=""
 while [ $# -gt 0 ]; do
     case $1 in
+        --key) key=$2; shift 2 ;;
         --date) date=$2; shift 2 ;;
         --out) out=$2; shift 2 ;;
         --build) build=$2; shift 2 ;;
@@ -31,16 +35,27 @@ while [ $# -gt 0 ]; do
     esac
 done
 [ -d "$defs" ] || { echo "release: $defs is not a folder" >&2; exit 2; }
+if [ -z "$key" ]; then
+    echo "release: no release without the maker's signature: give the maker's private key," >&2
+    echo "         tools/release.sh $defs --key maker.pem; zunpck32.dll will trust only its public half" >&2
+    exit 2
+fi
+bits=$(openssl pkey -in "$key" -noout -text 2>/dev/null | sed -n '1s/^Private-Key: (\([0-9]*\) bit.*/\1/p')
+if [ -z "$bits" ] || [ "$bits" -lt 2048 ] || ! openssl rsa -in "$key" -noout 2>/dev/null; then
+    echo "release: $key is not an RSA private key of at least 2048 bits (PEM)" >&2
+    exit 2
+fi
 date -u -d "$date 12:00:00" +%s >/dev/null 2>&1 || { echo "release: '$date' is not a date (YYYY-MM-DD)" >&2; exit 2; }
 
 "$src/tools/setup-deps.sh"
 mkdir -p "$build"
-echo "== building DefPatch.exe and zunpck32.dll (i686) and the zpk tool (native)"
-# A tree that is configured already is only brought up to date.
-[ -f "$build/win32/build.ninja" ] ||
-    cmake -S "$src" -B "$build/win32" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
-        -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-i686.cmake" >/dev/null
-cmake --build "$build/win32" --target DefPatch zunpck32 >/dev/null
+# The release's own tree, whose library trusts the maker's public key.
+mkdir -p "$build/release-key"
+openssl pkey -in "$key" -pubout -out "$build/release-key/public.pem"
+echo "== building DefPatch.exe and zunpck32.dll (i686, trusting the key of $key) and zpk (native)"
+cmake -S "$src" -B "$build/release-win32" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
+    -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-i686.cmake" -DDEFPATCH_PUBLIC_KEY="$build/release-key/public.pem" >/dev/null
+cmake --build "$build/release-win32" --target DefPatch zunpck32 >/dev/null
 [ -f "$build/native/build.ninja" ] ||
     cmake -S "$src" -B "$build/native" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
         -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
@@ -70,11 +85,11 @@ if [ ${#files[@]} -gt 19 ]; then
     exit 1
 fi
 
-echo "== packing virusdef.zpk"
-"$zpk" pack "$out/virusdef.zpk" "${files[@]}"
-"$zpk" check "$out/virusdef.zpk"
+echo "== packing and signing virusdef.zpk"
+"$zpk" pack --key "$key" "$out/virusdef.zpk" "${files[@]}"
+"$zpk" check --key "$build/release-key/public.pem" "$out/virusdef.zpk"
 
-cp "$build/win32/bin/DefPatch.exe" "$build/win32/bin/zunpck32.dll" "$out/"
+cp "$build/release-win32/bin/DefPatch.exe" "$build/release-win32/bin/zunpck32.dll" "$out/"
 if [ -f "$defs/zvreadme.txt" ]; then cp "$defs/zvreadme.txt" "$out/"; else cp "$stage/zvreadme.txt" "$out/"; fi
 
 # The program's date is the UTC date of its own last write; noon UTC keeps that
@@ -83,7 +98,7 @@ touch -d "$date 12:00:00 UTC" "$out/DefPatch.exe"
 
 echo
 echo "== release folder: $out"
-"$zpk" list "$out/virusdef.zpk"
+"$zpk" list --key "$build/release-key/public.pem" "$out/virusdef.zpk"
 echo
 (cd "$out" && ls -l --time-style='+%Y-%m-%d %H:%M UTC' DefPatch.exe zunpck32.dll virusdef.zpk zvreadme.txt)
 printf '\nDefPatch.exe carries the update date %s (shown as %s).\n' "$date" \
