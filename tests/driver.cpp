@@ -14,8 +14,9 @@
 // Windows are found by the child's process id, never by title. An action is a
 // list of steps: ok, cancel, readme, exit and tick click a control (1, 2, 1006,
 // 8, 1005); enter and esc are typed to the focused control; tab moves the focus;
-// close is the close box; paint=LINE|LINE compares the painted directory lines
-// with the same lines drawn here.
+// close is the close box; paint=LINE|LINE repaints the window and compares the
+// painted directory lines with the same lines drawn here; regdel=KEY removes a
+// registry key under HKEY_LOCAL_MACHINE.
 #include <windows.h>
 
 #include <algorithm>
@@ -191,6 +192,12 @@ void type(HWND window, UINT key)
     PostMessageA(target, WM_KEYUP, key, 1 | scan | (3u << 30));
 }
 
+void settle(HANDLE process)
+{
+    WaitForInputIdle(process, 3000);
+    Sleep(20);
+}
+
 // Which pixels of a band of client rows are dark: the painted text.
 std::string inkOf(HDC source, int x, int y, int width, int height)
 {
@@ -212,8 +219,10 @@ std::string inkOf(HDC source, int x, int y, int width, int height)
 
 // The directory lines as the files-found dialog paints them, from client row 50
 // to row 140: a font made in twips, drawn in pixels from (40, 60), 30 apart.
-std::string checkPaint(HWND dialog, const std::string& expected)
+std::string checkPaint(HWND dialog, HANDLE process, const std::string& expected)
 {
+    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    settle(process);
     RECT client;
     GetClientRect(dialog, &client);
     const int width = client.right < 520 ? client.right : 520, top = 50, height = 90;
@@ -263,11 +272,6 @@ HWND newWindow(DWORD processId, const std::vector<HWND>& answered)
     return nullptr;
 }
 
-void settle(HANDLE process)
-{
-    WaitForInputIdle(process, 3000);
-    Sleep(20);
-}
 
 void perform(HWND window, HANDLE process, const std::string& action)
 {
@@ -282,29 +286,31 @@ void perform(HWND window, HANDLE process, const std::string& action)
         else if (step == "close")
             PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
         else if (step.rfind("paint=", 0) == 0)
-            say("note " + checkPaint(window, step.substr(6)));
+            say("note " + checkPaint(window, process, step.substr(6)));
+        else if (step.rfind("regdel=", 0) == 0)
+            RegDeleteTreeA(HKEY_LOCAL_MACHINE, step.substr(7).c_str());
         else if (!step.empty())
             say("note unknown step " + step);
         settle(process);
     }
 }
 
-// The readme the program opens in the editor: its file name and first line.
+// The readme the program opens in the editor: its file name and first line,
+// once the editor has loaded it.
 void closeEditors(DWORD waitMs)
 {
-    for (DWORD waited = 0; waited <= waitMs; waited += 50) {
-        std::vector<HWND> editors = windowsOf(0, "Notepad");
-        if (editors.empty()) {
-            Sleep(50);
-            continue;
-        }
-        Sleep(300); // let it load the file
-        for (HWND editor : editors) {
-            std::string text = textOf(FindWindowExA(editor, nullptr, "Edit", nullptr));
-            say("note notepad " + textOf(editor) + ": " + text.substr(0, text.find('\r')));
-            PostMessageA(editor, WM_CLOSE, 0, 0);
-        }
-        return;
+    const ULONGLONG deadline = GetTickCount64() + waitMs;
+    std::vector<HWND> editors;
+    std::string text;
+    do {
+        Sleep(50);
+        editors = windowsOf(0, "Notepad");
+        if (!editors.empty())
+            text = textOf(FindWindowExA(editors[0], nullptr, "Edit", nullptr));
+    } while ((editors.empty() || text.empty()) && GetTickCount64() < deadline);
+    for (HWND editor : editors) {
+        say("note notepad " + textOf(editor) + ": " + text.substr(0, text.find('\r')));
+        PostMessageA(editor, WM_CLOSE, 0, 0);
     }
 }
 
@@ -343,10 +349,10 @@ void run(const Strings& f)
     std::vector<HWND> answered;
     size_t next = 5;
     bool readme = false, resultDialog = false;
-    const ULONGLONG deadline = GetTickCount64() + 30000;
+    const ULONGLONG deadline = GetTickCount64() + 60000;
     while (WaitForSingleObject(child.hProcess, 15) == WAIT_TIMEOUT) {
         if (GetTickCount64() > deadline) {
-            say("note killed: still running after 30 s");
+            say("note killed: still running after 60 s");
             TerminateProcess(child.hProcess, 9999);
             break;
         }
@@ -376,7 +382,7 @@ void run(const Strings& f)
     GetExitCodeProcess(child.hProcess, &code);
     CloseHandle(child.hProcess);
     if (resultDialog)
-        closeEditors(readme ? 10000 : 1500);
+        closeEditors(readme ? 20000 : 1500);
     for (HANDLE lock : locks)
         CloseHandle(lock);
     locks.clear();

@@ -97,7 +97,7 @@ class S:
     start: str = "C:\\t\\run"        # the start directory, which holds the release files
     calls: str = "init virusdef.zpk C:\\t\\tmp\\ 0 10 0 10|exit"  # the scripted library's log
     setup: object = None          # a function of the runner, for what the fields cannot say
-    needs: str = ""               # "volume": the small volume S: must be mounted
+    needs: str = ""               # "S:" or "B:": the small (4 MiB) or big (4097 MiB) volume must be mounted
 
 
 class Runner:
@@ -105,6 +105,7 @@ class Runner:
         self.bin = os.path.join(build, "bin")
         self.prefix = os.environ["WINEPREFIX"]
         self.small = os.path.join(self.prefix, "dosdevices", "s:")
+        self.big = os.path.join(self.prefix, "dosdevices", "b:")
         self.driver = subprocess.Popen([WINE, os.path.join(self.bin, "defpatch_drive.exe")], text=True,
                                        encoding="latin-1", stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                        stderr=subprocess.DEVNULL, bufsize=1, env={**os.environ, "TZ": "EST5"})
@@ -119,9 +120,9 @@ class Runner:
         return lines
 
     def path(self, rel):
-        """Tree paths: "G/A.DAT" is C:\\t\\G\\A.DAT, "S/D/A.DAT" is S:\\D\\A.DAT."""
-        if rel.startswith("S/") or rel == "S":
-            return os.path.join(self.small, rel[2:])
+        """Tree paths: "G/A.DAT" is C:\\t\\G\\A.DAT, "S/D/A.DAT" is S:\\D\\A.DAT, "B/tmp" B:\\tmp."""
+        if rel[:2] in ("S/", "B/") or rel in ("S", "B"):
+            return os.path.join(self.small if rel[0] == "S" else self.big, rel[2:])
         return os.path.join(self.prefix, "drive_c", "t", rel)
 
     def write(self, rel, data, when=None, readonly=False):
@@ -157,7 +158,7 @@ class Runner:
 
     def snapshot(self):
         shot = {}
-        for root, prefix in ((self.path(""), ""), (self.small, "S/")):
+        for root, prefix in ((self.path(""), ""), (self.small, "S/"), (self.big, "B/")):
             for top, dirs, names in os.walk(root):
                 rel = os.path.relpath(top, root)
                 rel = prefix + ("" if rel == "." else rel + "/")
@@ -169,7 +170,7 @@ class Runner:
         return shot
 
     def prepare(self, s):
-        for root in (self.path(""), self.small):
+        for root in (self.path(""), self.small, self.big):
             if os.path.isdir(root):
                 subprocess.run(["chmod", "-R", "u+w", root], check=True)
                 for name in os.listdir(root):

@@ -32,7 +32,6 @@ no_files = lambda action="ok": (NO_FILES, action)
 debugging = lambda text: f"Debugging: {text}"
 fatal = lambda drive, k: (f"Fatal: DefPatch could not find enough space on drive {drive}: for the update files. "
                           f"Please free {k}k and re run DefPatch [icon]")
-BOTH_LINES = "C:\\t\\G\\|C:\\t\\D\\"                  # the files-found lines for both products
 GONE = dict(new="", wrote="none")                  # nothing installed, nothing written
 KEPT = dict(new="", exit=2, windows=[welcome("cancel")])
 ONLY_G = dict(new="G/A.DAT G/C.DAT", found="G")   # what an update gives when only one product is found
@@ -42,7 +41,7 @@ NO_DIRS = dict(sharedir=None, Directory=None)
 BIG = bytes(range(256)) * 4096                     # 1 MiB
 SCRIPTED = "scripted/whole/zunpck32.dll"
 SMALL = "S:\\D\\"
-ON_SMALL = dict(reg=dict(Directory=SMALL), files={"S/D/dv95.exe": b"program"}, needs="volume")
+ON_SMALL = dict(reg=dict(Directory=SMALL), files={"S/D/dv95.exe": b"program"}, needs="S:")
 DIAG = ["Diagnostic:: In diagnostic mode", "DefPatch dated:: 12/5/1997"]
 TRANSFERS = ["Xfering: 10/1/1997: A.DAT", "Not Xfering: B.DAT is dated 1/3/1998",
              "Transfering - no copy exists: C.DAT", "Xfering: 10/1/1997: A.DAT",
@@ -126,9 +125,23 @@ SCENARIOS = [
     S("forced update replaces newer files; a minus sign and other letters are no switches",
       args="-d /x /silent/f", windows=["Forced update: All files will be updated"],
       new="G/A.DAT G/B.DAT G/C.DAT D/A.DAT D/B.DAT D/C.DAT"),
-    S("interactive update with backup replacing an earlier backup, directories painted",
-      args="", windows=[welcome(), found(f"paint={BOTH_LINES} tick ok"), "note paint ok", complete()],
-      files={"G/Backup/A.DAT": b"earlier backup"}, backup="G/A.DAT D/A.DAT D/C.DAT"),
+    S("interactive update with backup replacing an earlier backup, directories painted by their names on disk",
+      args="", windows=[welcome(), found("paint=c:\\t\\G\\|C:\\t\\D\\ tick ok"), "note paint ok", complete()],
+      reg=dict(sharedir="c:\\T\\g\\"), files={"G/Backup/A.DAT": b"earlier backup"},
+      backup="G/A.DAT D/A.DAT D/C.DAT"),
+    S("a backup that cannot be made keeps the installed file, and says so", args="",
+      windows=[welcome(), found("tick ok"), "Backup failed: Could not back up C:\\t\\G\\A.DAT; the file was kept as it is.",
+               complete()], files={"G/Backup": b"a file in the way"}, installed="G/A.DAT:old",
+      new="G/B.DAT G/C.DAT D/A.DAT D/B.DAT D/C.DAT", mkdirs="D/Backup"),
+    S("every paint of the files-found dialog finds the products afresh", args="",
+      windows=[welcome(), found("regdel=Software\\Zorvane\\Dravomire paint=C:\\t\\G\\ ok"), "note paint ok",
+               complete()]),
+    S("a shared directory that cannot be created is reported by the files-found dialog's first paint only",
+      args="/D", windows=[DIAG[0], welcome(), "Defpatch Could not find:: C:\\t\\none\\G\\",
+                          "Defpatch Could not find:: C:\\t\\none\\G\\", found("paint=C:\\t\\D\\ ok"),
+                          "note paint ok", DIAG[1], "Xfering: 10/1/1997: A.DAT", complete()],
+      reg=dict(sharedir="C:\\t\\none\\G\\"), installed="D/A.DAT:old", package=package(["A.DAT"]),
+      new="D/A.DAT", found="D"),
     S("welcome cancelled: exit 2 before discovery creates anything", args="", **KEPT,
       files={"G": None}, found=""),
     S("Enter on a focused Cancel in the welcome is a cancel", args="", windows=[welcome("tab enter")], exit=2,
@@ -184,7 +197,8 @@ SCENARIOS = [
       reg=dict(sharedir="C:\\t\\none\\G\\"), files={"D/dv95.exe": None}, **NONE_FOUND),
     S("shared directory of a GlimOn AV without its program file is neither created nor recorded",
       files={"G": None, "GlimOn/glimonav.exe": None}, installed="D/A.DAT:old", **ONLY_D),
-    S("empty values count as absent", reg=dict(sharedir="", Directory=""), installed="", **NONE_FOUND),
+    S("empty values count as absent, though the start directory holds a dv95.exe",
+      reg=dict(sharedir="", Directory=""), files={"run/dv95.exe": b"program"}, installed="", **NONE_FOUND),
     S("values too long for their buffers count as absent",
       reg=dict(sharedir="C:\\t\\" + "g" * 300 + "\\", apppath="C:\\t\\GlimOn\\" + "x" * 600 + "glimonav.exe",
                Directory="C:\\t\\" + "d" * 251), **NONE_FOUND),
@@ -219,6 +233,8 @@ SCENARIOS = [
     S("status 1 is an error", library=SCRIPTED, package=b"2 A.DAT\n1\n", windows=[debugging(1)], new="",
       temp="A.DAT"),
     S("the end at once: only the package is cleaned up", library=SCRIPTED, package=b"0\n", new=""),
+    S("a read-only unpacked file is installed without the mark, and cleaned up", library=SCRIPTED,
+      package=b"2 A.DAT read-only\n0\n", new="G/A.DAT D/A.DAT"),
     S("a twentieth file and a name of 32 characters cannot be recorded and are removed", library=SCRIPTED,
       package="".join(f"2 F{i:02}.DAT\n" for i in range(1, 21)).encode() + b"2 " + b"L" * 32 + b"\n0\n",
       windows=[debugging("Could not record F20.DAT"), debugging("Could not record " + "L" * 32)],
@@ -228,8 +244,9 @@ SCENARIOS = [
     S("a read-only installed file is not replaced, backed up or counted", args="",
       windows=[welcome(), found("tick ok"), no_files()], installed="G/A.DAT:old:ro",
       package=package(["A.DAT"]), backup="", reg=dict(Directory=None), found="G", new=""),
-    S("an installed file in use is not replaced or counted", package=package(["A.DAT"]),
-      setup=lambda r: r.cmd("lock", "C:\\t\\G\\A.DAT"), new="D/A.DAT"),
+    S("an installed file in use is not replaced or counted", args="",
+      windows=[welcome(), found(), no_files()], installed="G/A.DAT:old", package=package(["A.DAT"]),
+      setup=lambda r: r.cmd("lock", "C:\\t\\G\\A.DAT"), reg=dict(Directory=None), found="G", new=""),
     S("a second directory without room stops the run there: exit 4, the first keeps its files",
       **{**ON_SMALL, "setup": lambda r: r.fill(150000)}, installed="G/A.DAT:old S/D/A.DAT:old",
       windows=[fatal("S:\\D\\", 195)], exit=4, new="G/A.DAT G/B.DAT G/C.DAT",
@@ -253,6 +270,8 @@ SCENARIOS = [
     S("the date of a program written at 1:00 UTC is that day's, five hours west of UTC too",
       time=ns(1997, 12, 6, 1), date="12/6/1997"),
     S("a 10-character date", time=ns(1997, 12, 31), date="12/31/1997"),
+    S("a temporary drive with more than 4 GiB free has room", tmp="B:\\tmp\\", needs="B:",
+      setup=lambda r: os.mkdir(r.path("B/tmp")), temp="DefPatch.exe zunpck32.dll"),
     S("an 8-character date", time=ns(1998, 1, 3, 3), date="1/3/1998",
       installed="G/A.DAT:old", new="G/A.DAT G/B.DAT G/C.DAT D/A.DAT D/B.DAT D/C.DAT"),
 
@@ -325,8 +344,8 @@ def main():
     for s in SCENARIOS:
         if words and not any(w in s.name for w in words):
             continue
-        if s.needs == "volume" and not os.path.isdir(runner.small):
-            print(f"skip  {s.name}: no small volume S: (mounting one needs root)")
+        if s.needs and not os.path.isdir(runner.small if s.needs == "S:" else runner.big):
+            print(f"skip  {s.name}: no volume {s.needs} (mounting one needs root)")
             skipped += 1
             continue
         problems = runner.run(s)

@@ -1,8 +1,8 @@
 // A stand-in for zunpck32.dll that plays a script instead of unpacking, for the
 // statuses and names the real library never gives. The "package" is the script:
-// one step a line, a status and, for 2, the name to announce. An announced file
-// is created in the target directory under the part of its name after the last
-// backslash. The arguments of zunpack_init and each zunpack_exit are logged to
+// one step a line, a status and, for 2, the name to announce (and " read-only"
+// for a file made read-only). An announced file is created in the target
+// directory under the part of its name after the last backslash. The arguments of zunpack_init and each zunpack_exit are logged to
 // calls.log beside the library. Built whole and once without each entry point.
 #include <windows.h>
 
@@ -65,7 +65,7 @@ __declspec(dllexport) int __stdcall zunpack_exec(char* nameBuffer, int*)
     int status = std::atoi(step);
     const char* name = std::strchr(step, ' ');
     if (status == 2 && name) {
-        std::snprintf(nameBuffer, 128, "%s", name + 1);
+        std::snprintf(nameBuffer, 128, "%.*s", static_cast<int>(std::strcspn(name + 1, " ")), name + 1);
         const char* bare = std::strrchr(nameBuffer, '\\') ? std::strrchr(nameBuffer, '\\') + 1 : nameBuffer;
         char path[MAX_PATH];
         std::snprintf(path, sizeof path, "%s%s", target, bare);
@@ -73,6 +73,8 @@ __declspec(dllexport) int __stdcall zunpack_exec(char* nameBuffer, int*)
             std::fprintf(file, "scripted %s", bare);
             std::fclose(file);
         }
+        if (std::strstr(step, " read-only"))
+            SetFileAttributesA(path, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
     }
     return status;
 }

@@ -25,15 +25,19 @@ for dir in native win32; do
 done
 
 wine_env_start "$root"
-# Full-disk cases need a small volume: a 4 MiB tmpfs as drive S: (as root only).
-small=$root/small-volume
-rm -f "$WINEPREFIX/dosdevices/s:"
+# Full-disk cases need a small volume, a 4 MiB tmpfs as drive S:, and one case a
+# volume with more than 4 GiB free, a 4097 MiB tmpfs (empty: it costs no memory)
+# as drive B: (as root only).
+rm -f "$WINEPREFIX/dosdevices/s:" "$WINEPREFIX/dosdevices/b:"
 if [ "$(id -u)" -eq 0 ]; then
-    mkdir -p "$small"
-    mountpoint -q "$small" && umount "$small"
-    mount -t tmpfs -o size=4m,uid=65534,gid=65534,mode=0755 tmpfs "$small"
-    ln -sfn "$small" "$WINEPREFIX/dosdevices/s:"
-    trap 'wine_env_stop; umount "$small" 2>/dev/null || true' EXIT
+    for volume in s:4m b:4097m; do
+        dir=$root/volume-${volume%%:*}
+        mkdir -p "$dir"
+        mountpoint -q "$dir" && umount "$dir"
+        mount -t tmpfs -o "size=${volume#*:},uid=65534,gid=65534,mode=0755" tmpfs "$dir"
+        ln -sfn "$dir" "$WINEPREFIX/dosdevices/${volume%%:*}:"
+    done
+    trap 'wine_env_stop; umount "$root/volume-s" "$root/volume-b" 2>/dev/null || true' EXIT
 fi
 
 echo "== testing (32-bit Wine: $WINE32_MODE)"
