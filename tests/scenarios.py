@@ -100,6 +100,13 @@ def changed(data, at):
     return data[:at] + (b"B" if data[at:at + 1] == b"A" else b"A") + data[at + 1:]
 
 
+def unused_bits(data):
+    """The signature text changed in its last character before "==", whose low bits no byte takes."""
+    alphabet = b"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/"
+    at = len(data) - 3
+    return data[:at] + bytes([alphabet[alphabet.index(data[at]) ^ 1]]) + data[at + 1:]
+
+
 def comment(data, length):
     """The data with the length of its end record's comment set."""
     return data[:END + 20] + length.to_bytes(2, "little") + data[END + 22:]
@@ -303,6 +310,7 @@ SCENARIOS = [
     *[refused(f"a byte changed in {where}", changed(SIGNED, at), 25, signed=False) for where, at in (
         ("a file's data", 30 + 5 + 2), ("a local header", 10), ("the central directory", CENTRAL + 12),
         ("the end record", END + 8), ("the signature", len(SIGNED) - 100))],
+    refused("the signature's last character changed in bits no byte takes", unused_bits(SIGNED), 24, signed=False),
     refused("bytes appended", SIGNED + b"\0", 24, signed=False),
     refused("a second end record after the signature", SIGNED + SIGNED[END:], 25, signed=False),
     refused("the signature cut short", comment(SIGNED[:-4], 352 - 4), 24, signed=False),
