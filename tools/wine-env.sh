@@ -19,20 +19,22 @@ wine32_ready() {
         WINE32_MODE=native
     else
         echo "32-bit programs cannot run natively here: registering QEMU's user mode for them"
+        local sudo=""
+        [ "$(id -u)" -eq 0 ] || sudo=sudo
         if [ ! -x /usr/bin/qemu-i386-static ] || ! /usr/bin/qemu-i386-static --version | grep -q 'version 1[0-9]'; then
+            # Backports from the machine's own Debian mirror.
             local sources=/etc/apt/sources.list.d/bookworm-backports.list mirror
-            mirror=$(grep -rhoE '^deb(-src)? +(\[[^]]*\] +)?https?://[^ ]+' /etc/apt/sources.list /etc/apt/sources.list.d/ \
-                     2>/dev/null | grep -v security | head -n 1 | awk '{print $NF}')
-            if [ -z "$mirror" ]; then
-                mirror=$(sed -n 's/^URIs: *//p' /etc/apt/sources.list.d/*.sources 2>/dev/null | grep -v security | head -n 1)
-            fi
-            echo "deb ${mirror:-http://deb.debian.org/debian} bookworm-backports main" > "$sources"
-            apt-get update -qq
-            DEBIAN_FRONTEND=noninteractive apt-get install -y -qq -t bookworm-backports qemu-user-static >/dev/null
+            mirror=$(grep -hE '^deb .*bookworm( |$)' /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
+                     awk '{for (i = 2; i <= NF; i++) if ($i ~ /^https?:/) { print $i; exit }}')
+            [ -n "$mirror" ] || mirror=$(awk '/^URIs:/ { u = $2 } /^Suites:/ && / bookworm( |$)/ { print u; exit }' \
+                                         /etc/apt/sources.list.d/*.sources 2>/dev/null)
+            echo "deb ${mirror:-http://deb.debian.org/debian} bookworm-backports main" | $sudo tee "$sources" >/dev/null
+            $sudo apt-get update -qq
+            DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq -t bookworm-backports qemu-user-static >/dev/null
         fi
-        mountpoint -q /proc/sys/fs/binfmt_misc || mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc
+        mountpoint -q /proc/sys/fs/binfmt_misc || $sudo mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc
         printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' \
-            > /proc/sys/fs/binfmt_misc/register
+            | $sudo tee /proc/sys/fs/binfmt_misc/register >/dev/null
         WINE32_MODE="QEMU user mode"
     fi
     /usr/lib/wine/wineserver32 --version >/dev/null 2>&1
