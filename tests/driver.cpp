@@ -382,7 +382,7 @@ void run(const Strings& f)
     GetExitCodeProcess(child.hProcess, &code);
     CloseHandle(child.hProcess);
     if (resultDialog)
-        closeEditors(readme ? 20000 : 1500);
+        closeEditors(readme ? 20000 : 1000);
     for (HANDLE lock : locks)
         CloseHandle(lock);
     locks.clear();
