@@ -66,6 +66,12 @@ def field(data, name, value, local=True, central=True):
     return bytes(data)
 
 
+def end_count(data, count):
+    """The package with its end record counting `count` files."""
+    at = data.rfind(b"PK\5\6")
+    return data[:at + 8] + count.to_bytes(2, "little") * 2 + data[at + 12:]
+
+
 def refused(what, data, status, **row):
     """A package the library must refuse whole: no file installed, the status shown."""
     return S(f"refused: {what}", package=data, windows=[debugging(status)], new="", **row)
@@ -299,7 +305,8 @@ SCENARIOS = [
     refused("names equal but for case", names("A.DAT", "a.dat"), 16),
     refused("the same name in two folders", names("x/A.DAT", "y/A.DAT"), 16),
     refused("a file named like the package", names("VIRUSDEF.ZPK"), 16),
-    refused("a size the compressed data cannot hold", field(package(), "size", 0x10000000), 17),
+    refused("a size the compressed data cannot hold", field(package({"A.DAT": b"x" * 100}), "size", 200 << 20), 17),
+    refused("an end record that counts too few files", end_count(package(), 2), 12),
     refused("a flipped CRC", field(names("A.DAT", "B.DAT"), "crc", 0x12345678), 18),
     refused("damaged deflate data", deflate_damaged(), 19),
 
