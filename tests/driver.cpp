@@ -192,10 +192,14 @@ void type(HWND window, UINT key)
     PostMessageA(target, WM_KEYUP, key, 1 | scan | (3u << 30));
 }
 
-void settle(HANDLE process)
+// Lets the child's thread catch up with what it has to do. A message sent to
+// one of its windows is handled when the thread next takes its messages, so
+// after three of them the messages before have been handled, and a paint that
+// was due has begun, with any box it shows already created.
+void settle(HWND window)
 {
-    WaitForInputIdle(process, 3000);
-    Sleep(20);
+    for (int round = 0; round < 3; ++round)
+        SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 3000, nullptr);
 }
 
 // Which pixels of a band of client rows are dark: the painted text.
@@ -219,10 +223,10 @@ std::string inkOf(HDC source, int x, int y, int width, int height)
 
 // The directory lines as the files-found dialog paints them, from client row 50
 // to row 140: a font made in twips, drawn in pixels from (40, 60), 30 apart.
-std::string checkPaint(HWND dialog, HANDLE process, const std::string& expected)
+std::string checkPaint(HWND dialog, const std::string& expected)
 {
-    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-    settle(process);
+    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE);
+    settle(dialog);
     RECT client;
     GetClientRect(dialog, &client);
     const int width = client.right < 520 ? client.right : 520, top = 50, height = 90;
@@ -273,7 +277,7 @@ HWND newWindow(DWORD processId, const std::vector<HWND>& answered)
 }
 
 
-void perform(HWND window, HANDLE process, const std::string& action)
+void perform(HWND window, const std::string& action)
 {
     for (const std::string& step : split(action, ' ')) {
         if (step == "ok" || step == "cancel" || step == "readme" || step == "exit" || step == "tick")
@@ -286,12 +290,12 @@ void perform(HWND window, HANDLE process, const std::string& action)
         else if (step == "close")
             PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
         else if (step.rfind("paint=", 0) == 0)
-            say("note " + checkPaint(window, process, step.substr(6)));
+            say("note " + checkPaint(window, step.substr(6)));
         else if (step.rfind("regdel=", 0) == 0)
             RegDeleteTreeA(HKEY_LOCAL_MACHINE, step.substr(7).c_str());
         else if (!step.empty())
             say("note unknown step " + step);
-        settle(process);
+        settle(window);
     }
 }
 
@@ -356,13 +360,13 @@ void run(const Strings& f)
             TerminateProcess(child.hProcess, 9999);
             break;
         }
-        // Take a new window only once the child is idle: a box that its paint
-        // shows comes on top of the dialog before the dialog is answered.
-        if (!newWindow(child.dwProcessId, answered))
-            continue;
-        settle(child.hProcess);
+        // Take a new window only once the child has caught up: a box that a
+        // dialog's paint shows comes on top of it, and is answered first.
         HWND window = newWindow(child.dwProcessId, answered);
         if (!window)
+            continue;
+        settle(window);
+        if (!(window = newWindow(child.dwProcessId, answered)))
             continue;
         answered.push_back(window);
         const std::string seen = describe(window);
@@ -376,7 +380,7 @@ void run(const Strings& f)
         readme = readme || action.find("readme") != std::string::npos ||
                  (seen.rfind("Update Complete:", 0) == 0 && action.find("enter") != std::string::npos);
         resultDialog = resultDialog || seen.rfind("Update Complete:", 0) == 0;
-        perform(window, child.hProcess, action);
+        perform(window, action);
     }
     DWORD code = 0;
     GetExitCodeProcess(child.hProcess, &code);
