@@ -233,8 +233,6 @@ std::string checkPaint(HWND dialog, const std::string& expected)
     POINT origin{0, top};
     ClientToScreen(dialog, &origin);
     HDC screen = GetDC(nullptr);
-    const std::string painted = inkOf(screen, origin.x, origin.y, width, height);
-
     HDC dc = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
     HGDIOBJ old = SelectObject(dc, bitmap);
@@ -258,9 +256,14 @@ std::string checkPaint(HWND dialog, const std::string& expected)
     SelectObject(dc, old);
     DeleteObject(bitmap);
     DeleteDC(dc);
-    ReleaseDC(nullptr, screen);
     if (drawn.find_first_not_of('.') == std::string::npos && !expected.empty())
         return "paint cannot draw the expected lines";
+    // Wine hands a window's drawing to the X server a little later: the picture
+    // on the screen is taken again until it matches, for a second at most.
+    std::string painted;
+    for (int tries = 0; tries < 20 && painted != drawn; ++tries, Sleep(50))
+        painted = inkOf(screen, origin.x, origin.y, width, height);
+    ReleaseDC(nullptr, screen);
     for (size_t i = 0; i < painted.size(); ++i)
         if (painted[i] != drawn[i])
             return "paint differs at (" + std::to_string(i % width) + "," + std::to_string(top + i / width) + ")";
