@@ -39,9 +39,28 @@ set(bits "${CMAKE_MATCH_1}")
 if(NOT found OR NOT openssl_output MATCHES "Modulus:" OR bits LESS 2048)
   message(FATAL_ERROR "${key} is not an RSA public key of at least 2048 bits")
 endif()
+string(REGEX MATCH "Exponent: ([0-9]+)" found "${openssl_output}")
+set(exponent "${CMAKE_MATCH_1}")
 defpatch_openssl(pkey -pubin -in "${key}" -outform DER -out "${CMAKE_BINARY_DIR}/trusted_key.der")
 file(READ "${CMAKE_BINARY_DIR}/trusted_key.der" der HEX)
 string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," der "${der}")
+# The modulus least significant byte first, as CryptoAPI's key blobs hold it.
+defpatch_openssl(rsa -pubin -in "${key}" -noout -modulus)
+string(REGEX MATCH "Modulus=([0-9A-F]+)" found "${openssl_output}")
+set(hex "${CMAKE_MATCH_1}")
+string(LENGTH "${hex}" length)
+math(EXPR last "${length} - 2")
+set(modulus "")
+foreach(i RANGE ${last} 0 -2)
+  string(SUBSTRING "${hex}" ${i} 2 pair)
+  string(APPEND modulus "0x${pair},")
+endforeach()
 file(CONFIGURE OUTPUT "${CMAKE_BINARY_DIR}/generated/zpk_trusted_key.h" CONTENT
-     "// The maker's public key (DER SubjectPublicKeyInfo), from ${key}.\n#pragma once\n\nconstexpr unsigned char kZpkTrustedKey[] = {${der}};\n"
-     @ONLY)
+     "// The maker's public key, from ${key}: as a DER SubjectPublicKeyInfo, and as
+// its RSA modulus (least significant byte first) and public exponent.
+#pragma once
+
+constexpr unsigned char kZpkTrustedKey[] = {${der}};
+constexpr unsigned char kZpkTrustedModulus[] = {${modulus}};
+constexpr unsigned long kZpkTrustedExponent = ${exponent};
+" @ONLY)

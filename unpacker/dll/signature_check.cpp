@@ -1,27 +1,35 @@
 // The signature check (see signature_check.h).
 #include "signature_check.h"
 
+#include <cstring>
+
 #include "zpk_signature.h"
 #include "zpk_trusted_key.h"
 
 bool SignatureCheck::begin()
 {
     end();
-    // The decoded key lives here rather than on the heap.
-    alignas(8) static BYTE keyInfo[4096];
-    DWORD keyInfoSize = sizeof keyInfo;
-    DWORD bits = 0, bitsSize = sizeof bits;
+    // The key as a CryptoAPI public key blob: header, RSA parameters, modulus.
+    static_assert(sizeof kZpkTrustedModulus >= 256 && sizeof kZpkTrustedModulus <= kZpkMaxSignatureBytes,
+                  "the trusted key must have 2048 to 8192 bits");
+    static BYTE blob[sizeof(BLOBHEADER) + sizeof(RSAPUBKEY) + sizeof kZpkTrustedModulus];
+    auto* header = reinterpret_cast<BLOBHEADER*>(blob);
+    header->bType = PUBLICKEYBLOB;
+    header->bVersion = CUR_BLOB_VERSION;
+    header->reserved = 0;
+    header->aiKeyAlg = CALG_RSA_SIGN;
+    auto* rsa = reinterpret_cast<RSAPUBKEY*>(blob + sizeof(BLOBHEADER));
+    rsa->magic = 0x31415352; // "RSA1": a public key
+    rsa->bitlen = sizeof kZpkTrustedModulus * 8;
+    rsa->pubexp = kZpkTrustedExponent;
+    std::memcpy(blob + sizeof(BLOBHEADER) + sizeof(RSAPUBKEY), kZpkTrustedModulus, sizeof kZpkTrustedModulus);
     if (!CryptAcquireContextA(&provider_, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT) ||
-        !CryptDecodeObjectEx(X509_ASN_ENCODING, X509_PUBLIC_KEY_INFO, kZpkTrustedKey, sizeof kZpkTrustedKey, 0,
-                             nullptr, keyInfo, &keyInfoSize) ||
-        !CryptImportPublicKeyInfo(provider_, X509_ASN_ENCODING, reinterpret_cast<CERT_PUBLIC_KEY_INFO*>(keyInfo),
-                                  &key_) ||
-        !CryptGetKeyParam(key_, KP_KEYLEN, reinterpret_cast<BYTE*>(&bits), &bitsSize, 0) || bits < 2048 ||
-        bits / 8 > kZpkMaxSignatureBytes || !CryptCreateHash(provider_, CALG_SHA_256, 0, 0, &hash_)) {
+        !CryptImportKey(provider_, blob, sizeof blob, 0, 0, &key_) ||
+        !CryptCreateHash(provider_, CALG_SHA_256, 0, 0, &hash_)) {
         end();
         return false;
     }
-    signatureBytes_ = bits / 8;
+    signatureBytes_ = sizeof kZpkTrustedModulus;
     return true;
 }
 

@@ -16,7 +16,7 @@ public:
     SignatureCheck& operator=(const SignatureCheck&) = delete;
 
     // Imports the trusted key and starts a hash. False when the system cannot
-    // (no provider, a key it cannot read, one shorter than 2048 bits).
+    // (no provider, or a key it cannot take).
     bool begin();
     // The length of the key's signatures in bytes; 0 before begin().
     std::size_t signatureBytes() const { return signatureBytes_; }
