@@ -28,8 +28,8 @@ enum class Phase {
     idle,      // no zunpack_init, or after zunpack_exit
     verifying, // the signed bytes are being hashed; then the signature and the catalog are checked
     ready,     // package checked; the next call announces a file or ends
-    writing,  // a file is announced and being written
-    over,     // ended with 0 or a failure; the same status is returned again
+    writing,   // a file is announced and being written
+    over,      // ended with 0 or a failure; the same status is returned again
 };
 
 struct Unpacking {
