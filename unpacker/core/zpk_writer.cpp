@@ -179,7 +179,8 @@ bool zpkBuild(const std::vector<ZpkInput>& files, std::string& out, std::string*
     return true;
 }
 
-bool zpkWriteFile(const std::string& outPath, const std::vector<ZpkInput>& files, std::string* error)
+bool zpkBuildFor(const std::string& outPath, const std::vector<ZpkInput>& files, std::string& out,
+                 std::string* error)
 {
     // An entry named like the package would be written over the package while
     // the library is still reading it; the library refuses it, so refuse it here.
@@ -191,9 +192,11 @@ bool zpkWriteFile(const std::string& outPath, const std::vector<ZpkInput>& files
         if (check.status == ZPK_DONE && !check.isDirectory && sameNameIgnoringCase(bare, packageName.c_str()))
             return fail(error, quoted(file.name) + ": a file may not have the package's own name");
     }
-    std::string package;
-    if (!zpkBuild(files, package, error))
-        return false;
+    return zpkBuild(files, out, error);
+}
+
+bool zpkWritePackage(const std::string& outPath, const std::string& package, std::string* error)
+{
     std::FILE* file = std::fopen(outPath.c_str(), "wb");
     if (file == nullptr)
         return fail(error, "cannot create " + outPath);

@@ -107,7 +107,7 @@ std::string fingerprint(EVP_PKEY* key)
 
 // Turns a package without a comment into a signed one: the end record's
 // comment becomes the signature block (see zpk_signature.h).
-bool sign(std::string& package, EVP_PKEY* key)
+bool sign(std::string& package, EVP_PKEY* key, std::string* error)
 {
     const std::size_t bytes = static_cast<std::size_t>(EVP_PKEY_get_size(key));
     const std::size_t comment = kZpkSignatureMagicLength + zpkBase64Length(bytes);
@@ -120,8 +120,10 @@ bool sign(std::string& package, EVP_PKEY* key)
     if (!context || EVP_DigestSignInit(context.get(), nullptr, EVP_sha256(), nullptr, key) != 1 ||
         EVP_DigestSign(context.get(), signature.data(), &signatureLength,
                        reinterpret_cast<const unsigned char*>(package.data()), package.size()) != 1 ||
-        signatureLength != bytes)
+        signatureLength != bytes) {
+        *error = "signing failed";
         return false;
+    }
     std::string text(zpkBase64Length(bytes) + 1, '\0');
     EVP_EncodeBlock(reinterpret_cast<unsigned char*>(text.data()), signature.data(), static_cast<int>(bytes));
     text.pop_back();
@@ -145,18 +147,9 @@ int pack(const std::string& out, const std::vector<std::string>& paths, const st
         files.push_back(std::move(input));
     }
     std::string error, package;
-    if (!zpkBuild(files, package, &error)) {
+    if (!zpkBuildFor(out, files, package, &error) || (key && !sign(package, key.get(), &error)) ||
+        !zpkWritePackage(out, package, &error)) {
         std::fprintf(stderr, "zpk: %s not written: %s\n", out.c_str(), error.c_str());
-        return 1;
-    }
-    if (key && !sign(package, key.get())) {
-        std::fprintf(stderr, "zpk: %s not written: signing failed\n", out.c_str());
-        return 1;
-    }
-    std::ofstream file(out, std::ios::binary | std::ios::trunc);
-    if (!file.write(package.data(), static_cast<std::streamsize>(package.size())) || !file.flush()) {
-        std::remove(out.c_str());
-        std::fprintf(stderr, "zpk: %s could not be written\n", out.c_str());
         return 1;
     }
     std::printf("%s: %zu file%s, %s\n", out.c_str(), files.size(), files.size() == 1 ? "" : "s",
