@@ -53,14 +53,14 @@ def names(*entries, method=zipfile.ZIP_STORED):
     return package(list(entries), method)
 
 
-def field(data, name, value, local=True, central=True):
+def field(data, name, value):
     """The package with one field set in every local and central header."""
     offsets = {"flags": (6, 8, 2), "method": (8, 10, 2), "crc": (14, 16, 4), "size": (22, 24, 4)}
     at, central_at, width = offsets[name]
     data = bytearray(data)
-    for signature, offset, wanted in ((b"PK\3\4", at, local), (b"PK\1\2", central_at, central)):
+    for signature, offset in ((b"PK\3\4", at), (b"PK\1\2", central_at)):
         i = data.find(signature)
-        while wanted and i >= 0:
+        while i >= 0:
             data[i + offset:i + offset + width] = value.to_bytes(width, "little")
             i = data.find(signature, i + 4)
     return bytes(data)
