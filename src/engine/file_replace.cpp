@@ -28,6 +28,33 @@ bool sameSize(const char* first, const char* second)
     return fileSize(first, &firstSize) && fileSize(second, &secondSize) && firstSize == secondSize;
 }
 
+// Copies `source` to a new file next to `destination`, under a name of its own:
+// "~" and two hex digits in place of the file name, so that the new copy's path
+// is at most two characters longer than the destination's and always within
+// what the system takes. (GetTempFileNameA's names take 11 characters; in a
+// deep folder the system then mangles them.) A file already there is never
+// overwritten. Returns false when no copy was made; `newCopy` then names what
+// the failed copy left, or is empty.
+bool copyBeside(const char* source, const char* destination, char (&newCopy)[MAX_PATH])
+{
+    PathBuffer folder;
+    if (!copyText(folder, destination))
+        return false;
+    char* name = const_cast<char*>(afterLastBackslash(folder));
+    if (name == folder || textIsEmpty(name))
+        return false;
+    *name = '\0';
+    for (int number = 0; number < 256 && formatText(newCopy, "%s~%02X", folder, number); ++number) {
+        if (CopyFileA(source, newCopy, TRUE))
+            return true;
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
+            return false; // what the copy left is ours: the name was free
+    }
+    newCopy[0] = '\0';
+    return false;
+}
+
 } // namespace
 
 bool replaceFileSafely(const char* source, const char* destination)
@@ -39,20 +66,10 @@ bool replaceFileSafely(const char* source, const char* destination)
 
     // The new copy is made next to the destination, so that the final step is
     // a rename within one volume.
-    char folder[MAX_PATH];
-    if (!copyText(folder, destination))
-        return false;
-    char* name = const_cast<char*>(afterLastBackslash(folder));
-    if (name == folder)
-        return false;
-    *name = '\0';
-    char newCopy[MAX_PATH];
-    if (!GetTempFileNameA(folder, "dpn", 0, newCopy))
-        return false;
-
-    const bool replaced = CopyFileA(source, newCopy, FALSE) && sameSize(source, newCopy) &&
+    char newCopy[MAX_PATH] = "";
+    const bool replaced = copyBeside(source, destination, newCopy) && sameSize(source, newCopy) &&
                           MoveFileExA(newCopy, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    if (!replaced) {
+    if (!replaced && !textIsEmpty(newCopy)) {
         SetFileAttributesA(newCopy, FILE_ATTRIBUTE_NORMAL);
         DeleteFileA(newCopy);
     }
