@@ -6,18 +6,23 @@
 //   get KEY NAME           "TYPE HEX" of the value, or "absent"
 //   lock PATH              hold PATH open, sharing nothing, until the next run ends
 //   version EXE            the fixed file and product versions and the version strings
-//   run DIR SHOW CMDLINE ENV ACTIONS...
+//   run DIR SHOW CMDLINE ENV [WINDOW ACTION]...
 //       starts DIR\DefPatch.exe with the show command SHOW (-1: none) and the
-//       environment entries ENV ("NAME=value;..."), answers the n-th window it
-//       shows with the n-th ACTIONS field, and prints "win CAPTION: TEXTS" per
-//       window, "note ..." for what an action saw, and "exit CODE".
+//       environment entries ENV ("NAME=value;..."), and answers the windows it
+//       is to show, each described as the driver describes it ("CAPTION:
+//       TEXTS"), in order, each with its ACTION. Prints "win CAPTION: TEXTS"
+//       per window answered, "note ..." for what an action saw or what went
+//       wrong, and "exit CODE". An editor the run opened is reported as "note
+//       notepad TITLE: FIRST LINE" and closed.
 // Windows are found by the child's process id, never by title. An action is a
 // list of steps: ok, cancel, readme, exit and tick click a control (1, 2, 1006,
 // 8, 1005); enter and esc are typed to the focused control; tab moves the focus;
 // close is the close box; paint=LINE|LINE repaints the window and compares the
-// painted directory lines with the same lines drawn here; regdel=KEY removes a
-// registry key under HKEY_LOCAL_MACHINE.
+// painted directory lines with the same lines drawn here; gdi=N repaints it N
+// times and compares the process's GDI objects before and after; regdel=KEY
+// removes a registry key under HKEY_LOCAL_MACHINE.
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -25,6 +30,9 @@
 #include <vector>
 
 namespace {
+
+// How long one run may take, its windows and its editor included.
+constexpr ULONGLONG kRunLimitMs = 90000;
 
 using Strings = std::vector<std::string>;
 
@@ -43,17 +51,6 @@ Strings split(const std::string& text, char separator)
 void say(const std::string& line)
 {
     std::fputs((line + "\n").c_str(), stdout);
-}
-
-std::string hex(const BYTE* data, DWORD size)
-{
-    std::string text;
-    char pair[3];
-    for (DWORD i = 0; i < size; ++i) {
-        std::snprintf(pair, sizeof pair, "%02x", data[i]);
-        text += pair;
-    }
-    return text;
 }
 
 void setValue(const Strings& f)
@@ -76,7 +73,10 @@ void getValue(const Strings& f)
     DWORD type = 0, size = sizeof data;
     if (RegGetValueA(HKEY_LOCAL_MACHINE, f[1].c_str(), f[2].c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type, data, &size))
         return say("absent");
-    say(std::to_string(type) + " " + hex(data, size));
+    std::string text = std::to_string(type) + " ";
+    for (DWORD i = 0; i < size; ++i)
+        text += "0123456789abcdef"[data[i] >> 4] + std::string(1, "0123456789abcdef"[data[i] & 15]);
+    say(text);
 }
 
 void version(const std::string& exe)
@@ -102,14 +102,33 @@ void version(const std::string& exe)
     }
 }
 
-// --- windows of the child ---
+// --- the child and its windows ---
+
+// The program under test, as the driver follows it. Every wait is bounded by
+// the run's limit.
+struct Child {
+    DWORD processId = 0;
+    DWORD threadId = 0;
+    HANDLE process = nullptr;
+    ULONGLONG deadline = 0;
+    std::vector<HANDLE> stuck; // repaints that a box interrupted; they end with the box or the child
+
+    bool timeLeft() const { return GetTickCount64() < deadline; }
+    DWORD remaining() const { return timeLeft() ? static_cast<DWORD>(deadline - GetTickCount64()) : 0; }
+};
 
 std::string textOf(HWND window)
 {
     char text[1024] = "";
-    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000,
-                        nullptr);
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 5000, nullptr);
     return text;
+}
+
+std::string classOf(HWND window)
+{
+    char name[32] = "";
+    GetClassNameA(window, name, sizeof name);
+    return name;
 }
 
 // A message box as "CAPTION: TEXT", with " [icon]" and its buttons when it has
@@ -124,9 +143,7 @@ std::string describe(HWND window)
         if (!IsWindowVisible(child))
             continue;
         std::string text = textOf(child);
-        char className[16] = "";
-        GetClassNameA(child, className, sizeof className);
-        const bool isStatic = lstrcmpiA(className, "Static") == 0;
+        const bool isStatic = lstrcmpiA(classOf(child).c_str(), "Static") == 0;
         const LONG type = GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK;
         if (isStatic && type == SS_BITMAP) {
             RECT r;
@@ -145,10 +162,13 @@ std::string describe(HWND window)
     return box && buttons != "OK" ? all + icon + " [" + buttons + "]" : all + icon;
 }
 
+// The top-level windows of a class: of a process (z-order, top first), or of
+// a thread (shown or still being set up: a dialog is created hidden and shown
+// when its loop first runs dry).
 struct Search {
     DWORD processId;
     const char* className;
-    std::vector<HWND> found; // top of the z-order first
+    std::vector<HWND> found;
 };
 
 BOOL CALLBACK collect(HWND window, LPARAM param)
@@ -156,10 +176,8 @@ BOOL CALLBACK collect(HWND window, LPARAM param)
     auto* search = reinterpret_cast<Search*>(param);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    char className[32] = "";
-    GetClassNameA(window, className, sizeof className);
-    if ((!search->processId || owner == search->processId) && lstrcmpA(className, search->className) == 0 &&
-        IsWindowVisible(window))
+    if ((!search->processId || (owner == search->processId && IsWindowVisible(window))) &&
+        classOf(window) == search->className)
         search->found.push_back(window);
     return TRUE;
 }
@@ -171,10 +189,82 @@ std::vector<HWND> windowsOf(DWORD processId, const char* className)
     return search.found;
 }
 
+std::vector<HWND> dialogsOf(const Child& child)
+{
+    Search search{0, "#32770", {}};
+    EnumThreadWindows(child.threadId, collect, reinterpret_cast<LPARAM>(&search));
+    std::sort(search.found.begin(), search.found.end());
+    return search.found;
+}
+
+// The topmost shown dialog or box of the child that is not answered yet.
+HWND newWindow(const Child& child, const std::vector<HWND>& answered)
+{
+    for (HWND w : windowsOf(child.processId, "#32770"))
+        if (std::find(answered.begin(), answered.end(), w) == answered.end())
+            return w;
+    return nullptr;
+}
+
+DWORD WINAPI paintPending(void* window)
+{
+    return RedrawWindow(static_cast<HWND>(window), nullptr, nullptr, RDW_UPDATENOW);
+}
+
+DWORD WINAPI paintWhole(void* window)
+{
+    return RedrawWindow(static_cast<HWND>(window), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
+
+// Has the child paint `window` now and waits until the paint has ended: asked
+// from another thread, RDW_UPDATENOW sends WM_PAINT to the window's thread and
+// returns once it has been handled. A paint that shows a box ends only after
+// the box, so the wait also ends when the child's dialogs change, and at the
+// limit. Returns true when the paint ended.
+bool repaint(Child& child, HWND window, LPTHREAD_START_ROUTINE how)
+{
+    const std::vector<HWND> before = dialogsOf(child);
+    HANDLE thread = CreateThread(nullptr, 0, how, window, 0, nullptr);
+    for (;;) {
+        if (WaitForSingleObject(thread, 5) == WAIT_OBJECT_0) {
+            CloseHandle(thread);
+            return true;
+        }
+        if (dialogsOf(child) != before || !child.timeLeft()) {
+            child.stuck.push_back(thread);
+            return false;
+        }
+    }
+}
+
+// Waits until the child has nothing left to do for its windows. Each round
+// has every pending paint carried out (repaint), then sends a message, which
+// the child's thread handles only from a message loop: its own, once the
+// paints are over, or that of a box it has begun to show. The child has
+// settled when a round changed nothing: the same dialogs and boxes before and
+// after, all of them shown. A box in the making is never taken for idle: it
+// exists, hidden, from its creation until its loop shows it.
+bool settle(Child& child)
+{
+    while (child.timeLeft()) {
+        const std::vector<HWND> before = dialogsOf(child);
+        bool painted = true;
+        for (HWND w : before)
+            painted = repaint(child, w, paintPending) && painted;
+        if (!before.empty())
+            SendMessageTimeoutA(before[0], WM_NULL, 0, 0, SMTO_NORMAL, child.remaining(), nullptr);
+        const std::vector<HWND> after = dialogsOf(child);
+        if (painted && after == before &&
+            std::all_of(after.begin(), after.end(), [](HWND w) { return IsWindowVisible(w) != 0; }))
+            return true;
+    }
+    return false;
+}
+
 void click(HWND window, int id)
 {
     if (HWND control = GetDlgItem(window, id))
-        SendMessageTimeoutA(control, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 3000, nullptr);
+        SendMessageTimeoutA(control, BM_CLICK, 0, 0, SMTO_NORMAL, 5000, nullptr);
     else
         say("note no control " + std::to_string(id));
 }
@@ -190,16 +280,6 @@ void type(HWND window, UINT key)
     const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(key, MAPVK_VK_TO_VSC)) << 16;
     PostMessageA(target, WM_KEYDOWN, key, 1 | scan);
     PostMessageA(target, WM_KEYUP, key, 1 | scan | (3u << 30));
-}
-
-// Lets the child's thread catch up with what it has to do. A message sent to
-// one of its windows is handled when the thread next takes its messages, so
-// after three of them the messages before have been handled, and a paint that
-// was due has begun, with any box it shows already created.
-void settle(HWND window)
-{
-    for (int round = 0; round < 3; ++round)
-        SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 3000, nullptr);
 }
 
 // Which pixels of a band of client rows are dark: the painted text.
@@ -223,10 +303,10 @@ std::string inkOf(HDC source, int x, int y, int width, int height)
 
 // The directory lines as the files-found dialog paints them, from client row 50
 // to row 140: a font made in twips, drawn in pixels from (40, 60), 30 apart.
-std::string checkPaint(HWND dialog, const std::string& expected)
+std::string checkPaint(Child& child, HWND dialog, const std::string& expected)
 {
-    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE);
-    settle(dialog);
+    if (!repaint(child, dialog, paintWhole))
+        return "paint did not end";
     RECT client;
     GetClientRect(dialog, &client);
     const int width = client.right < 520 ? client.right : 520, top = 50, height = 90;
@@ -258,11 +338,12 @@ std::string checkPaint(HWND dialog, const std::string& expected)
     DeleteDC(dc);
     if (drawn.find_first_not_of('.') == std::string::npos && !expected.empty())
         return "paint cannot draw the expected lines";
-    // Wine hands a window's drawing to the X server a little later: the picture
-    // on the screen is taken again until it matches, for a second at most.
+    // The paint has ended in the child, but Wine hands a window's drawing to
+    // the X server a little later: the screen is read again until it shows it.
     std::string painted;
-    for (int tries = 0; tries < 20 && painted != drawn; ++tries, Sleep(50))
+    do {
         painted = inkOf(screen, origin.x, origin.y, width, height);
+    } while (painted != drawn && child.timeLeft() && (Sleep(20), true));
     ReleaseDC(nullptr, screen);
     for (size_t i = 0; i < painted.size(); ++i)
         if (painted[i] != drawn[i])
@@ -270,17 +351,50 @@ std::string checkPaint(HWND dialog, const std::string& expected)
     return "paint ok";
 }
 
-// The topmost dialog or box of the child that is not answered yet.
-HWND newWindow(DWORD processId, const std::vector<HWND>& answered)
+// The GDI objects a process holds, regions aside: Wine makes and frees those
+// for update regions around every paint and invalidation, at its own pace. Wine
+// does not count objects for GetGuiResources, but keeps each process's handle
+// table where Windows keeps it, at the PEB's GdiSharedHandleTable (offset 0x94
+// of a 32-bit PEB): 65536 entries of 24 bytes, whose byte 14 is the object's
+// type (0 for a free entry, 4 for a region).
+int gdiObjects(HANDLE process)
 {
-    for (HWND w : windowsOf(processId, "#32770"))
-        if (IsWindowEnabled(w) && std::find(answered.begin(), answered.end(), w) == answered.end())
-            return w;
-    return nullptr;
+    struct BasicInformation {
+        LONG exitStatus;
+        BYTE* peb;
+        ULONG_PTR affinity, priority, processId, parentId;
+    } basic{};
+    using Query = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    auto query = reinterpret_cast<Query>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+    DWORD table = 0;
+    static BYTE entries[65536 * 24];
+    if (!query || query(process, 0, &basic, sizeof basic, nullptr) != 0 ||
+        !ReadProcessMemory(process, basic.peb + 0x94, &table, sizeof table, nullptr) || !table ||
+        !ReadProcessMemory(process, reinterpret_cast<void*>(static_cast<ULONG_PTR>(table)), entries, sizeof entries,
+                           nullptr))
+        return -1;
+    int count = 0;
+    for (size_t i = 0; i < 65536; ++i)
+        count += entries[i * 24 + 14] != 0 && entries[i * 24 + 14] != 4;
+    return count;
 }
 
+// Repaints the window `times` times, each paint ended before the next, and
+// counts the GDI objects the process holds afterwards that it did not before.
+std::string checkGdi(Child& child, HWND window, int times)
+{
+    repaint(child, window, paintWhole); // what the first paints set up for good is no leak
+    const int before = gdiObjects(child.process);
+    int painted = 0;
+    while (painted < times && repaint(child, window, paintWhole))
+        ++painted;
+    return before < 0 ? "gdi objects cannot be counted"
+                      : "gdi objects: " + std::to_string(gdiObjects(child.process) - before) + " more after " +
+                            std::to_string(painted) + " paints";
+}
 
-void perform(HWND window, const std::string& action)
+void perform(Child& child, HWND window, const std::string& action)
 {
     for (const std::string& step : split(action, ' ')) {
         if (step == "ok" || step == "cancel" || step == "readme" || step == "exit" || step == "tick")
@@ -289,40 +403,55 @@ void perform(HWND window, const std::string& action)
         else if (step == "enter" || step == "esc")
             type(window, step == "enter" ? VK_RETURN : VK_ESCAPE);
         else if (step == "tab")
-            SendMessageTimeoutA(window, WM_NEXTDLGCTL, 0, FALSE, SMTO_ABORTIFHUNG, 3000, nullptr);
+            SendMessageTimeoutA(window, WM_NEXTDLGCTL, 0, FALSE, SMTO_NORMAL, 5000, nullptr);
         else if (step == "close")
             PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
         else if (step.rfind("paint=", 0) == 0)
-            say("note " + checkPaint(window, step.substr(6)));
+            say("note " + checkPaint(child, window, step.substr(6)));
+        else if (step.rfind("gdi=", 0) == 0)
+            say("note " + checkGdi(child, window, std::stoi(step.substr(4))));
         else if (step.rfind("regdel=", 0) == 0)
             RegDeleteTreeA(HKEY_LOCAL_MACHINE, step.substr(7).c_str());
         else if (!step.empty())
             say("note unknown step " + step);
-        settle(window);
     }
 }
 
-// The readme the program opens in the editor: its file name and first line,
-// once the editor has loaded it.
-void closeEditors(DWORD waitMs)
+std::vector<DWORD> editors()
 {
-    const ULONGLONG deadline = GetTickCount64() + waitMs;
-    std::vector<HWND> editors;
-    std::string text;
+    std::vector<DWORD> found;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        if (lstrcmpiA(entry.szExeFile, "notepad.exe") == 0)
+            found.push_back(entry.th32ProcessID);
+    CloseHandle(snapshot);
+    return found;
+}
+
+// An editor the run started (WinExec has created its process before it
+// returns): its title and the first line of the file it shows, once loaded.
+void reportEditor(DWORD processId)
+{
+    HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, processId);
+    const ULONGLONG deadline = GetTickCount64() + 60000;
+    std::string title, text;
     do {
-        Sleep(50);
-        editors = windowsOf(0, "Notepad");
-        if (!editors.empty())
-            text = textOf(FindWindowExA(editors[0], nullptr, "Edit", nullptr));
-    } while ((editors.empty() || text.empty()) && GetTickCount64() < deadline);
-    for (HWND editor : editors) {
-        say("note notepad " + textOf(editor) + ": " + text.substr(0, text.find('\r')));
-        PostMessageA(editor, WM_CLOSE, 0, 0);
-    }
+        const std::vector<HWND> found = windowsOf(processId, "Notepad");
+        if (!found.empty()) {
+            title = textOf(found[0]);
+            text = textOf(FindWindowExA(found[0], nullptr, "Edit", nullptr));
+        }
+    } while (text.empty() && GetTickCount64() < deadline && (Sleep(20), true));
+    say("note notepad " + title + ": " + text.substr(0, text.find('\r')));
+    TerminateProcess(process, 0);
+    CloseHandle(process);
 }
 
 std::vector<HANDLE> locks;
 
+// run DIR SHOW CMDLINE ENV [WINDOW ACTION]...
 void run(const Strings& f)
 {
     const std::string exe = f[1] + "\\DefPatch.exe", line = "\"" + exe + "\" " + f[3];
@@ -346,55 +475,70 @@ void run(const Strings& f)
         startup.dwFlags = STARTF_USESHOWWINDOW;
         startup.wShowWindow = static_cast<WORD>(std::stoi(f[2]));
     }
-    PROCESS_INFORMATION child{};
+    const std::vector<DWORD> editorsBefore = editors();
+    PROCESS_INFORMATION started{};
     std::string commandLine = line;
     if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, environment.data(),
-                        f[1].c_str(), &startup, &child))
+                        f[1].c_str(), &startup, &started))
         return say("error cannot start " + exe);
-    CloseHandle(child.hThread);
+    CloseHandle(started.hThread);
+    Child child;
+    child.processId = started.dwProcessId;
+    child.threadId = started.dwThreadId;
+    child.process = started.hProcess;
+    child.deadline = GetTickCount64() + kRunLimitMs;
 
+    // The windows the run is to show, in order, each with its answer. Each is
+    // answered only once the child has settled on it; a window that is to come
+    // later is waited for; any other fails the run at once.
     std::vector<HWND> answered;
     size_t next = 5;
-    bool readme = false, resultDialog = false;
-    const ULONGLONG deadline = GetTickCount64() + 60000;
-    while (WaitForSingleObject(child.hProcess, 15) == WAIT_TIMEOUT) {
-        if (GetTickCount64() > deadline) {
-            say("note killed: still running after 60 s");
-            TerminateProcess(child.hProcess, 9999);
+    while (WaitForSingleObject(child.process, 10) == WAIT_TIMEOUT) {
+        if (!child.timeLeft()) {
+            say("note killed: still running after " + std::to_string(kRunLimitMs / 1000) + " s" +
+                (next + 1 < f.size() ? ", waiting for " + f[next] : ""));
+            TerminateProcess(child.process, 9999);
             break;
         }
-        // Take a new window only once the child has caught up: a box that a
-        // dialog's paint shows comes on top of it, and is answered first.
-        HWND window = newWindow(child.dwProcessId, answered);
+        if (!newWindow(child, answered) || !settle(child))
+            continue;
+        HWND window = newWindow(child, answered);
         if (!window)
             continue;
-        settle(window);
-        if (!(window = newWindow(child.dwProcessId, answered)))
-            continue;
-        answered.push_back(window);
         const std::string seen = describe(window);
-        say("win " + seen);
-        if (next >= f.size()) {
-            say("note unexpected window: killed");
-            TerminateProcess(child.hProcess, 9999);
-            break;
+        if (next + 1 < f.size() && seen == f[next]) {
+            answered.push_back(window);
+            say("win " + seen);
+            perform(child, window, f[next + 1]);
+            next += 2;
+            continue;
         }
-        const std::string& action = f[next++];
-        readme = readme || action.find("readme") != std::string::npos ||
-                 (seen.rfind("Update Complete:", 0) == 0 && action.find("enter") != std::string::npos);
-        resultDialog = resultDialog || seen.rfind("Update Complete:", 0) == 0;
-        perform(window, action);
+        bool later = false;
+        for (size_t i = next + 2; i + 1 < f.size(); i += 2)
+            later = later || seen == f[i];
+        if (later)
+            continue;
+        say("win " + seen);
+        say("note unexpected window: killed");
+        TerminateProcess(child.process, 9999);
+        break;
     }
+    WaitForSingleObject(child.process, INFINITE);
     DWORD code = 0;
-    GetExitCodeProcess(child.hProcess, &code);
-    CloseHandle(child.hProcess);
-    if (resultDialog)
-        closeEditors(readme ? 20000 : 1000);
+    GetExitCodeProcess(child.process, &code);
+    CloseHandle(child.process);
+    for (HANDLE thread : child.stuck) {
+        WaitForSingleObject(thread, 5000);
+        CloseHandle(thread);
+    }
+    for (DWORD editor : editors())
+        if (std::find(editorsBefore.begin(), editorsBefore.end(), editor) == editorsBefore.end())
+            reportEditor(editor);
     for (HANDLE lock : locks)
         CloseHandle(lock);
     locks.clear();
     if (next < f.size())
-        say("note windows never shown: " + std::to_string(f.size() - next));
+        say("note windows never shown: " + std::to_string((f.size() - next) / 2));
     say("exit " + std::to_string(code));
 }
 

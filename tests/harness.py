@@ -229,7 +229,7 @@ class Runner:
         before = self.snapshot()
         windows = [(w, "ok") if isinstance(w, str) and not w.startswith("note ") else w for w in s.windows]
         seen = self.cmd("run", s.start, str(s.show), s.args, f"TMP={s.tmp};TEMP={s.tmp}",
-                        *[w[1] for w in windows if isinstance(w, tuple)])
+                        *[part for w in windows if isinstance(w, tuple) for part in w])
         problems = [f"{rel}: last access is not the update time" for rel in s.new.split()  # (the editor reads)
                     if os.path.exists(self.path(rel)) and os.stat(self.path(rel)).st_atime_ns != s.time
                     and "zvreadme" not in rel]

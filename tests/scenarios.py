@@ -4,7 +4,7 @@ what every row is checked for; a new case is a new row.
 
     python3 tests/scenarios.py BUILD_DIR [WORD...]   (the rows whose names hold a WORD)
 """
-import hashlib, io, os, subprocess, sys, tempfile, zipfile
+import hashlib, io, os, struct, subprocess, sys, tempfile, zipfile, zlib
 import harness
 from harness import KEY_ONLY, KEYS, S, UPDATE, Runner, new_key, ns, package, sign
 
@@ -41,6 +41,8 @@ NO_DIRS = dict(sharedir=None, Directory=None)
 BIG = bytes(range(256)) * 4096                     # 1 MiB
 SCRIPTED = "scripted/whole/zunpck32.dll"
 SMALL = "S:\\D\\"
+FULL_DIR = "C:\\t\\" + "g" * 249 + "\\"         # 255 characters: with its terminator the whole buffer
+LONG_DIR = "C:\\t\\" + "g" * 244 + "\\"         # 250 characters: with A.DAT a path of 255
 ON_SMALL = dict(reg=dict(Directory=SMALL), files={"S/D/dv95.exe": b"program"}, needs="S:")
 DIAG = ["Diagnostic:: In diagnostic mode", "DefPatch dated:: 12/5/1997"]
 TRANSFERS = ["Xfering: 10/1/1997: A.DAT", "Not Xfering: B.DAT is dated 1/3/1998",
@@ -96,6 +98,22 @@ def deflate_damaged():
     return bytes(data)
 
 
+def overlapping(whole):
+    """Two stored files whose bytes overlap: B.DAT's local header and data lie inside A.DAT's data, whole or
+    reaching past its end. The headers agree with the central directory, and each file's CRC-32 is right."""
+    def fields(data):
+        return struct.pack("<HHHHHIII", 20, 0, 0, 0, 0x21, zlib.crc32(data), len(data), len(data))
+    def local(name, data):
+        return b"PK\3\4" + fields(data) + struct.pack("<HH", len(name), 0) + name
+    def central(name, data, offset):
+        return b"PK\1\2" + struct.pack("<H", 20) + fields(data) + struct.pack("<HHHHHII", len(name), 0, 0, 0, 0, 0, offset) + name
+    inner = local(b"B.DAT", b"new B.DAT") + b"new B.DAT"
+    outer = inner if whole else inner[:len(inner) // 2]
+    body = local(b"A.DAT", outer) + outer + inner[len(outer):]
+    directory = central(b"A.DAT", outer, 0) + central(b"B.DAT", b"new B.DAT", 35)
+    return body + directory + struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 2, 2, len(directory), len(body), 0)
+
+
 OTHER = new_key()
 SIGNED = sign(package())
 CENTRAL, END = SIGNED.find(b"PK\1\2"), SIGNED.find(b"PK\5\6")
@@ -146,6 +164,8 @@ SCENARIOS = [
       windows=[welcome(), found("tick ok"), "Backup failed: Could not back up C:\\t\\G\\A.DAT; the file was kept as it is.",
                complete()], files={"G/Backup": b"a file in the way"}, installed="G/A.DAT:old",
       new="G/B.DAT G/C.DAT D/A.DAT D/B.DAT D/C.DAT", mkdirs="D/Backup"),
+    S("repainting the files-found dialog many times leaves its GDI objects as they were", args="",
+      windows=[welcome(), found("gdi=40 ok"), "note gdi objects: 0 more after 40 paints", complete()]),
     S("every paint of the files-found dialog finds the products afresh", args="",
       windows=[welcome(), found("regdel=Software\\Zorvane\\Dravomire paint=C:\\t\\G\\ ok"), "note paint ok",
                complete()]),
@@ -215,11 +235,16 @@ SCENARIOS = [
     S("values too long for their buffers count as absent",
       reg=dict(sharedir="C:\\t\\" + "g" * 300 + "\\", apppath="C:\\t\\GlimOn\\" + "x" * 600 + "glimonav.exe",
                Directory="C:\\t\\" + "d" * 251), **NONE_FOUND),
-    S("a definition file whose path would pass 255 characters is skipped with a box",
-      reg=dict(sharedir=None, Directory="C:\\t\\" + "d" * 230 + "\\"), installed="",
-      files={"d" * 230 + "/dv95.exe": b"program"}, package=package(["A.DAT", "B" * 20 + ".DAT"]),
-      windows=["Path too long: C:\\t\\" + "d" * 230 + "\\" + "B" * 20 + ".DAT"], new="d" * 230 + "/A.DAT",
-      found="", agent="C:\\t\\" + "d" * 230 + "\\"),
+    S("a shared directory value of 255 characters and its terminator fills its buffer and is read",
+      reg=dict(sharedir=FULL_DIR, Directory=None), installed=FULL_DIR[5:-1] + "/A.DAT:old",
+      package=package(["A.DAT"]), windows=["Path too long: " + FULL_DIR + "A.DAT"], **NONE_FOUND),
+    S("a shared directory value of 256 characters without a terminator does not fit its buffer and is absent",
+      args="", reg=dict(sharedir=(FULL_DIR[:-1] + "x\\").encode(), Directory=None),
+      files={FULL_DIR[5:-1] + "x/keep": b"x"}, windows=[welcome(), NO_PRODUCT], exit=12, new=""),
+    S("a definition file whose path is 255 characters is installed; one of 256 is skipped with a box",
+      reg=dict(sharedir=LONG_DIR, Directory=None), installed=LONG_DIR[5:-1] + "/A.DAT:old",
+      package=package(["A.DAT", "AB.DAT"]), windows=["Path too long: " + LONG_DIR + "AB.DAT"],
+      new=LONG_DIR[5:-1] + "/A.DAT", wrote="date"),
 
     # The update engine: package placement, the unpacker protocol, the date rule, faults.
     S("a package found only in the temporary directory is used in place",
@@ -248,10 +273,12 @@ SCENARIOS = [
     S("the end at once: only the package is cleaned up", library=SCRIPTED, package=b"0\n", new=""),
     S("a read-only unpacked file is installed without the mark, and cleaned up", library=SCRIPTED,
       package=b"2 A.DAT read-only\n0\n", new="G/A.DAT D/A.DAT"),
-    S("a twentieth file and a name of 32 characters cannot be recorded and are removed", library=SCRIPTED,
-      package="".join(f"2 F{i:02}.DAT\n" for i in range(1, 21)).encode() + b"2 " + b"L" * 32 + b"\n0\n",
-      windows=[debugging("Could not record F20.DAT"), debugging("Could not record " + "L" * 32)],
-      new=" ".join(f"{d}/F{i:02}.DAT" for d in "GD" for i in range(1, 20))),
+    S("a twentieth file cannot be recorded and is removed", library=SCRIPTED,
+      package="".join(f"2 F{i:02}.DAT\n" for i in range(1, 21)).encode() + b"0\n",
+      windows=[debugging("Could not record F20.DAT")], new=" ".join(f"{d}/F{i:02}.DAT" for d in "GD" for i in range(1, 20))),
+    S("a name of 31 characters is recorded; one of 32 cannot be, and is removed", library=SCRIPTED,
+      package=b"2 " + b"M" * 31 + b"\n2 " + b"N" * 32 + b"\n0\n", windows=[debugging("Could not record " + "N" * 32)],
+      new=f"G/{'M' * 31} D/{'M' * 31}"),
     S("the date rule on full times: equal and one step earlier replaced, one step later kept",
       installed="G/A.DAT:equal G/B.DAT:later G/C.DAT:earlier", new="G/A.DAT G/C.DAT D/A.DAT D/B.DAT D/C.DAT"),
     S("a read-only installed file is not replaced, backed up or counted", args="",
@@ -309,6 +336,8 @@ SCENARIOS = [
     refused("an end record that counts too few files", end_count(package(), 2), 12),
     refused("a flipped CRC", field(names("A.DAT", "B.DAT"), "crc", 0x12345678), 18),
     refused("damaged deflate data", deflate_damaged(), 19),
+    refused("entries sharing bytes, one inside the other", overlapping(whole=True), 12),
+    refused("entries sharing bytes, one reaching into the other", overlapping(whole=False), 12),
 
     # Signatures: only what the maker signed is installed, and only as signed.
     S("a package packed and signed by zpk", package=zpk_packed(), signed=False),
