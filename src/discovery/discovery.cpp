@@ -8,6 +8,7 @@
 #include "run/flags.h"
 #include "run/handles.h"
 #include "run/update_context.h"
+#include "ui/message_box.h"
 
 namespace {
 
@@ -159,6 +160,6 @@ int UpdateContext::directoryExists(const char* path) const
     if (GetLastError() == ERROR_ACCESS_DENIED)
         return 1;
     if (diagnosticMode)
-        MessageBoxA(nullptr, path, "Defpatch Could not find:", MB_OK);
+        showBox(path, "Defpatch Could not find:", MB_OK);
     return 0;
 }

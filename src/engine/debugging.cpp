@@ -1,9 +1,9 @@
 // The engine's "Debugging" box (see debugging.h).
 #include "engine/debugging.h"
 
-#include <windows.h>
+#include "ui/message_box.h"
 
 void showDebugging(const char* text)
 {
-    MessageBoxA(nullptr, text, "Debugging", MB_OK);
+    showBox(text, "Debugging", MB_OK);
 }

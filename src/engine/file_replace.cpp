@@ -61,17 +61,25 @@ bool replaceFileSafely(const char* source, const char* destination)
 {
     const DWORD attributes = GetFileAttributesA(destination);
     if (attributes != INVALID_FILE_ATTRIBUTES &&
-        (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+        (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
+        SetLastError(ERROR_ACCESS_DENIED);
         return false;
+    }
 
     // The new copy is made next to the destination, so that the final step is
     // a rename within one volume.
     char newCopy[MAX_PATH] = "";
-    const bool replaced = copyBeside(source, destination, newCopy) && sameSize(source, newCopy) &&
-                          MoveFileExA(newCopy, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    if (!replaced && !textIsEmpty(newCopy)) {
+    DWORD error = ERROR_SUCCESS;
+    if (!copyBeside(source, destination, newCopy))
+        error = GetLastError();
+    else if (!sameSize(source, newCopy))
+        error = ERROR_DISK_FULL; // the volume took fewer bytes than the copy reported
+    else if (!MoveFileExA(newCopy, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        error = GetLastError();
+    if (error != ERROR_SUCCESS && !textIsEmpty(newCopy)) {
         SetFileAttributesA(newCopy, FILE_ATTRIBUTE_NORMAL);
         DeleteFileA(newCopy);
     }
-    return replaced;
+    SetLastError(error);
+    return error == ERROR_SUCCESS;
 }

@@ -6,5 +6,5 @@
 // new file in the destination's folder (same volume), checked for its full size,
 // and only then renamed over the destination. A read-only destination is left
 // alone (a rename would get past the mark on some platforms). Returns true when
-// the destination now holds the new copy.
+// the destination now holds the new copy; otherwise GetLastError says why.
 bool replaceFileSafely(const char* source, const char* destination);

@@ -12,6 +12,7 @@
 #include "environment/scheduler.h"
 #include "run/flags.h"
 #include "run/handles.h"
+#include "run/run_log.h"
 #include "run/text.h"
 
 namespace {
@@ -116,6 +117,7 @@ int RunUpdate(UpdateContext context)
         return kUpdatePackageNotPlaced;
     }
     stamp.addFileName(kPackageName);
+    logLine("package placed as %s", packagePath);
 
     if (!SetCurrentDirectoryA(context.tempDir))
         showDebugging("Could not change directory");

@@ -8,34 +8,33 @@
 #include "engine/update_stamp.h"
 #include "run/flags.h"
 #include "run/handles.h"
+#include "run/run_log.h"
 #include "run/text.h"
+#include "ui/message_box.h"
 
 namespace {
 
 // Room for a message naming a whole path that did not fit a path buffer.
 using MessageBuffer = char[2 * kPathSize];
 
-void showBox(const char* text, const char* caption)
-{
-    MessageBoxA(nullptr, text, caption, MB_OK);
-}
-
 // A file whose path would not fit is skipped: a shortened path would name some
 // other file.
 void reportPathTooLong(const char* directory, const char* name)
 {
+    logLine("%s in %s: not installed, the path is too long", name, directory);
     MessageBuffer message;
     if (!formatText(message, "%s%s", directory, name))
         copyText(message, name);
-    showBox(message, "Path too long");
+    showBox(message, "Path too long", MB_OK);
 }
 
 // The user asked for a backup and it could not be made: the installed copy stays.
 void reportBackupFailed(const char* installed)
 {
+    logLine("%s: not replaced, its backup failed", installed);
     MessageBuffer message;
     formatText(message, "Could not back up %s; the file was kept as it is.", installed);
-    showBox(message, "Backup failed");
+    showBox(message, "Backup failed", MB_OK);
 }
 
 bool isReadOnly(const char* path)
@@ -44,24 +43,31 @@ bool isReadOnly(const char* path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
 }
 
-// The new copy counts, and gets the update's time, only once it is in place.
-void install(const UpdateStamp& stamp, const char* unpacked, const char* installed)
+// Why a new copy could not be put in place, for the log.
+const char* failure(DWORD error)
 {
-    if (!replaceFileSafely(unpacked, installed))
-        return;
-    stamp.stampFile(installed);
-    ++filesUpdated;
+    switch (error) {
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return "it is in use";
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return "the disk is full";
+    case ERROR_ACCESS_DENIED:
+        return "access is denied";
+    default:
+        return "it cannot be written";
+    }
 }
 
-struct Date {
-    int month, day, year;
-};
-
-Date dateOf(FILETIME time)
+// The new copy counts, and gets the update's time, only once it is in place.
+bool install(const UpdateStamp& stamp, const char* unpacked, const char* installed)
 {
-    unsigned char day, month, yearOffset;
-    fileTimeToDayMonthYear(time, &day, &month, &yearOffset);
-    return Date{month, day, yearOffset + 1980};
+    if (!replaceFileSafely(unpacked, installed))
+        return false;
+    stamp.stampFile(installed);
+    ++filesUpdated;
+    return true;
 }
 
 } // namespace
@@ -81,28 +87,36 @@ void transferDefinitionFile(const UpdateStamp& stamp, const char* sourceDir, con
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.valid()) {
             if (diagnosticMode)
-                showBox(name, "Transfering - no copy exists");
-            install(stamp, unpacked, installed);
+                showBox(name, "Transfering - no copy exists", MB_OK);
+            if (install(stamp, unpacked, installed))
+                logLine("%s: new", installed);
+            else
+                logLine("%s: not installed, %s", installed, failure(GetLastError()));
             return;
         }
-        if (!GetFileTime(file.get(), nullptr, nullptr, &installedTime))
+        if (!GetFileTime(file.get(), nullptr, nullptr, &installedTime)) {
+            logLine("%s: passed over, its time cannot be read", installed);
             return;
+        }
     }
 
     const Date installedDate = dateOf(installedTime);
     if (!forceUpdate && !stamp.isNotNewer(installedTime)) {
+        logLine("%s: kept, newer: %d/%d/%d", installed, installedDate.month, installedDate.day, installedDate.year);
         if (diagnosticMode) {
             MessageBuffer message;
             formatText(message, "%s is dated %d/%d/%d", name, installedDate.month, installedDate.day,
                        installedDate.year);
-            showBox(message, "Not Xfering");
+            showBox(message, "Not Xfering", MB_OK);
         }
         return;
     }
 
     // A read-only installed copy is not replaced, and so needs no backup.
-    if (isReadOnly(installed))
+    if (isReadOnly(installed)) {
+        logLine("%s: not replaced, it is read-only", installed);
         return;
+    }
 
     if (makeBackup) {
         PathBuffer backup;
@@ -111,17 +125,18 @@ void transferDefinitionFile(const UpdateStamp& stamp, const char* sourceDir, con
             return;
         }
         if (diagnosticMode)
-            showBox(backup, "Copying backup file to:");
+            showBox(backup, "Copying backup file to:", MB_OK);
         if (!replaceFileSafely(installed, backup)) {
             reportBackupFailed(installed);
             return;
         }
+        logLine("%s: backed up as %s", installed, backup);
     }
 
     if (diagnosticMode) {
         char caption[64];
         formatText(caption, "Xfering: %d/%d/%d", installedDate.month, installedDate.day, installedDate.year);
-        showBox(name, caption);
+        showBox(name, caption, MB_OK);
     }
 
     const DWORD attributes = GetFileAttributesA(unpacked);
@@ -130,8 +145,11 @@ void transferDefinitionFile(const UpdateStamp& stamp, const char* sourceDir, con
         if (cleared == 0)
             cleared = FILE_ATTRIBUTE_NORMAL; // 0 would mean "no change"
         if (!SetFileAttributesA(unpacked, cleared))
-            showBox(name, "File is marked read only:");
+            showBox(name, "File is marked read only:", MB_OK);
     }
 
-    install(stamp, unpacked, installed);
+    if (install(stamp, unpacked, installed))
+        logLine("%s: replaced, was %d/%d/%d", installed, installedDate.month, installedDate.day, installedDate.year);
+    else
+        logLine("%s: not replaced, %s", installed, failure(GetLastError()));
 }

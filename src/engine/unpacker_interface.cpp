@@ -4,7 +4,9 @@
 #include "engine/debugging.h"
 #include "engine/file_names.h"
 #include "engine/update_stamp.h"
+#include "run/run_log.h"
 #include "run/text.h"
+#include "zpk_status_text.h"
 
 namespace {
 
@@ -96,7 +98,10 @@ void UnpackerLibrary::unpack(const char* targetDir, UpdateStamp& stamp)
         }
         if (status == kDone) {
             finishFile(previous, targetDir, stamp);
+            const int files = stamp.fileCount - 1; // the package itself is first
+            logLine("package unpacked, %d file%s", files, files == 1 ? "" : "s");
         } else {
+            logLine("package refused by the unpacker, status %d: %s", status, zpkStatusText(status));
             char message[16];
             formatText(message, "%d", status);
             showDebugging(message);

@@ -8,6 +8,7 @@
 #include "run/flags.h"
 #include "run/handles.h"
 #include "run/text.h"
+#include "ui/message_box.h"
 
 namespace {
 
@@ -16,27 +17,28 @@ const char kLibraryDateValue[] = "DravomLibraryDate";
 // The products read the date as a fixed field of this many bytes.
 constexpr DWORD kLibraryDateBytes = 10;
 
-// The last-write time of the running program's own file; false when the file
-// cannot be named or opened (silently) or its time cannot be read (with a box).
-bool readOwnFileTime(FILETIME* time)
+} // namespace
+
+OwnFileTime readOwnFileTime(FILETIME* time)
 {
     char path[kPathSize];
     DWORD length = GetModuleFileNameA(nullptr, path, sizeof path - 1);
     if (length == 0 || length >= sizeof path - 1)
-        return false;
+        return OwnFileTime::NoFile;
     path[length] = '\0';
     FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid())
-        return false;
-    if (!GetFileTime(file.get(), nullptr, nullptr, time)) {
-        showDebugging("Failed to retrieve File time");
-        return false;
-    }
-    return true;
+        return OwnFileTime::NoFile;
+    return GetFileTime(file.get(), nullptr, nullptr, time) ? OwnFileTime::Read : OwnFileTime::NoTime;
 }
 
-} // namespace
+Date dateOf(FILETIME fileTime)
+{
+    unsigned char day, month, yearOffset;
+    fileTimeToDayMonthYear(fileTime, &day, &month, &yearOffset);
+    return Date{month, day, yearOffset + 1980};
+}
 
 int fileTimeToDayMonthYear(FILETIME fileTime, unsigned char* day, unsigned char* month,
                            unsigned char* yearOffset)
@@ -53,12 +55,16 @@ int fileTimeToDayMonthYear(FILETIME fileTime, unsigned char* day, unsigned char*
 UpdateStamp::UpdateStamp() : updateTime{0, 0}, fileCount(0), cursor(0), day(0), month(0), year(0)
 {
     std::memset(fileNames, 0, sizeof fileNames);
+    // A file whose time cannot be read is said; one that cannot be opened is not.
     FILETIME ownTime{0, 0};
-    if (!readOwnFileTime(&ownTime))
+    const OwnFileTime read = readOwnFileTime(&ownTime);
+    if (read == OwnFileTime::NoTime)
+        showDebugging("Failed to retrieve File time");
+    if (read != OwnFileTime::Read)
         ownTime = FILETIME{0, 0};
     setUpdateTime(ownTime);
     if (diagnosticMode)
-        MessageBoxA(nullptr, dateText, "DefPatch dated:", MB_OK);
+        showBox(dateText, "DefPatch dated:", MB_OK);
 }
 
 void UpdateStamp::setUpdateTime(FILETIME time)

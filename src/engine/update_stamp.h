@@ -56,3 +56,13 @@ public:
 // A time outside the DOS range (before 1980, after 2107) gives zeros. Returns 1.
 int fileTimeToDayMonthYear(FILETIME fileTime, unsigned char* day, unsigned char* month,
                            unsigned char* yearOffset);
+
+// A file time's UTC date, as the program shows it: month/day/year.
+struct Date {
+    int month, day, year;
+};
+Date dateOf(FILETIME fileTime);
+
+// The last-write time of the running program's own file, the update's time.
+enum class OwnFileTime { Read, NoFile, NoTime };
+OwnFileTime readOwnFileTime(FILETIME* time);

@@ -14,8 +14,10 @@
 
 #include <windows.h>
 
+#include "run/run_log.h"
 #include "run/text.h"
 #include "run/update_context.h"
+#include "ui/message_box.h"
 
 namespace {
 
@@ -34,11 +36,13 @@ int checkSpaceOnVolumeOf(const char* measuredPath, const char* driveText, int re
     if (available.QuadPart >= required)
         return 1;
 
+    logLine("%s has %luk free, %dk needed", measuredPath, static_cast<unsigned long>(available.QuadPart / 1024),
+            requiredBytes / 1024);
     // Room for the fixed text, a whole definition directory and the amount.
     char message[512];
     if (!formatText(message, kFatalFormat, driveText, requiredBytes / 1024))
         copyText(message, "DefPatch could not find enough space for the update files.");
-    MessageBoxA(nullptr, message, "Fatal", MB_OK | MB_ICONERROR);
+    showBox(message, "Fatal", MB_OK | MB_ICONERROR);
     return 0;
 }
 

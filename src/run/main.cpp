@@ -1,14 +1,17 @@
-// DefPatch's entry: reads the switches, then runs welcome, discovery, files
-// found, the update engine and the result, one after the other, and turns the
-// outcome into the process exit code.
+// DefPatch's entry: reads the switches, then runs welcome, discovery, files found, the update engine and
+// the result, one after the other, and turns the outcome into the process exit
+// code; the run's block in the log says what each step did.
 #include <windows.h>
 
 #include "engine/run_update.h"
+#include "engine/update_stamp.h"
 #include "run/command_line.h"
 #include "run/flags.h"
+#include "run/run_log.h"
 #include "run/text.h"
 #include "run/update_context.h"
 #include "ui/dialog.h"
+#include "ui/message_box.h"
 
 namespace {
 
@@ -36,9 +39,32 @@ void deleteTemporaryCopies(const UpdateContext& context)
     }
 }
 
-} // namespace
+// The start of the run's block in the log: the update it carries and the
+// switches it was given.
+void logStart(const char* commandLine)
+{
+    char switches[64];
+    describeSwitches(commandLine, switches, sizeof switches);
+    FILETIME updateTime;
+    if (readOwnFileTime(&updateTime) != OwnFileTime::Read) {
+        logLine("DefPatch started, update date unknown, switches %s", switches);
+        return;
+    }
+    const Date date = dateOf(updateTime);
+    logLine("DefPatch started, update of %d/%d/%d, switches %s", date.month, date.day, date.year, switches);
+}
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCommand)
+void logProducts(const UpdateContext& context)
+{
+    if (context.getFoundCount() == 0)
+        logLine("no Zorvane product found");
+    if (!textIsEmpty(context.definitionDirs[UpdateContext::kGlimOnSlot]))
+        logLine("GlimOn AV found, definition directory %s", context.definitionDirs[UpdateContext::kGlimOnSlot]);
+    if (!textIsEmpty(context.definitionDirs[UpdateContext::kDravomireSlot]))
+        logLine("Dravomire found, definition directory %s", context.definitionDirs[UpdateContext::kDravomireSlot]);
+}
+
+int run(HINSTANCE instance, LPSTR commandLine, int showCommand)
 {
     UpdateContext context;
     // Destroyed in the reverse order, by whichever return the run ends.
@@ -61,12 +87,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCom
         return kExitWelcomeCancelled;
 
     context.discoverProducts();
+    logProducts(context);
 
     if (!silentMode && context.getFoundCount() == 0) {
-        MessageBoxA(nullptr,
-                    "DefPatch could not find any Zorvane AV programs on your computer.  "
-                    "Please reinstall the application and try again.",
-                    "Unable to Find Zorvane AV Program", MB_ICONERROR);
+        showBox("DefPatch could not find any Zorvane AV programs on your computer.  "
+                "Please reinstall the application and try again.",
+                "Unable to Find Zorvane AV Program", MB_ICONERROR);
         return kExitNoProduct;
     }
     if (!silentMode) {
@@ -79,7 +105,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCom
         return kExitFilesFoundCancelled;
 
     // The engine works on a copy of the record, its walk starting at slot 0.
-    if (RunUpdate(context) == kUpdateFatal)
+    const int result = RunUpdate(context);
+    logLine("definition files updated: %d", filesUpdated);
+    if (result == kUpdateFatal)
         return kExitFatal;
 
     if (!silentMode) {
@@ -94,4 +122,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCom
 
     deleteTemporaryCopies(context);
     return kExitFinished;
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCommand)
+{
+    beginLogBlock();
+    logStart(commandLine);
+    const int exitCode = run(instance, commandLine, showCommand);
+    logLine("exit code %d", exitCode);
+    return exitCode;
 }

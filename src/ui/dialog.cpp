@@ -2,9 +2,14 @@
 // message loop each dialog object runs until its procedure posts a quit message.
 #include "ui/dialog.h"
 
+#include "run/run_log.h"
+
 namespace {
 
 const char kDialogClassName[] = "ResMBR";
+
+// What the user answered the running dialog.
+const char* answer = "none";
 
 void registerDialogClass(HINSTANCE instance)
 {
@@ -31,6 +36,12 @@ LRESULT CALLBACK DialogClassWndProc(HWND window, UINT message, WPARAM wParam, LP
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
+void endDialog(const char* text)
+{
+    answer = text;
+    PostQuitMessage(0);
+}
+
 int runModelessDialog(HINSTANCE instance, int showCommand, int templateId, DLGPROC procedure,
                       HWND& window)
 {
@@ -39,8 +50,14 @@ int runModelessDialog(HINSTANCE instance, int showCommand, int templateId, DLGPR
     window = CreateDialogParamA(instance, MAKEINTRESOURCEA(templateId), nullptr, procedure, 0);
     // Without a dialog no procedure can ever post the quit message the loop
     // waits for: end at once.
-    if (!window)
+    if (!window) {
+        logLine("dialog %d cannot be shown", templateId);
         return kDialogFailed;
+    }
+    char caption[128] = "";
+    GetWindowTextA(window, caption, sizeof caption);
+    logLine("window %s", caption);
+    answer = "none";
 
     ShowWindow(window, showCommand);
     // A launcher may start the program hidden; a dialog nobody can see would
@@ -54,8 +71,10 @@ int runModelessDialog(HINSTANCE instance, int showCommand, int templateId, DLGPR
     MSG message;
     for (;;) {
         BOOL got = GetMessageA(&message, nullptr, 0, 0);
-        if (got == 0)
+        if (got == 0) {
+            logLine("answer %s", answer);
             return static_cast<int>(message.wParam);
+        }
         if (got == -1)
             return kDialogFailed;
         IsDialogMessageA(window, &message);

@@ -22,6 +22,10 @@ INT_PTR CALLBACK NoFilesUpdatedDlgProc(HWND window, UINT message, WPARAM wParam,
 // has decided nothing through it.
 constexpr int kDialogFailed = -1;
 
+// Ends the running dialog: records what the user answered, for the log, and
+// posts the quit message that ends its loop.
+void endDialog(const char* answer);
+
 // Registers "ResMBR", creates the dialog `templateId` with `procedure`, shows it
 // and dispatches the thread's messages to it until WM_QUIT. `window` receives the
 // dialog as soon as it exists. Returns the quit message's exit code, or

@@ -106,12 +106,13 @@ INT_PTR CALLBACK FilesFoundDlgProc(HWND window, UINT message, WPARAM wParam, LPA
         return FALSE;
     case WM_COMMAND:
         if (wParam == IDOK) {
-            if (IsDlgButtonChecked(window, IDC_CREATE_BACKUP))
+            const bool backup = IsDlgButtonChecked(window, IDC_CREATE_BACKUP);
+            if (backup)
                 makeBackup = 1;
-            PostQuitMessage(0);
+            endDialog(backup ? "OK, with backup" : "OK");
         } else if (wParam == IDCANCEL) {
             continueUpdate = 0;
-            PostQuitMessage(0);
+            endDialog("Cancel");
         }
         // IDC_CREATE_BACKUP ticks and unticks itself.
         return FALSE;

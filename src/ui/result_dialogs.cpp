@@ -20,9 +20,9 @@ INT_PTR CALLBACK UpdateCompleteDlgProc(HWND, UINT message, WPARAM wParam, LPARAM
         if (wParam == IDC_VIEW_README) {
             // Whatever the editor makes of a missing readme is its own to say.
             WinExec(kReadmeCommand, SW_SHOW);
-            PostQuitMessage(0);
+            endDialog("View README");
         } else if (wParam == IDCLOSE || wParam == IDCANCEL) {
-            PostQuitMessage(0); // Exit, Escape or the close box
+            endDialog("Exit"); // Exit, Escape or the close box
         }
         return FALSE;
     default:
@@ -37,7 +37,7 @@ INT_PTR CALLBACK NoFilesUpdatedDlgProc(HWND, UINT message, WPARAM wParam, LPARAM
         return TRUE;
     case WM_COMMAND:
         if (wParam == IDOK || wParam == IDCANCEL)
-            PostQuitMessage(0);
+            endDialog("OK");
         return FALSE;
     default:
         return FALSE;

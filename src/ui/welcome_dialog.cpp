@@ -13,10 +13,10 @@ INT_PTR CALLBACK WelcomeDlgProc(HWND, UINT message, WPARAM wParam, LPARAM)
         // The whole wParam is compared, so only clicks and the dialog manager's
         // Enter and Escape commands (notification code 0) match.
         if (wParam == IDOK) {
-            PostQuitMessage(0);
+            endDialog("OK");
         } else if (wParam == IDCANCEL) {
             continueUpdate = 0;
-            PostQuitMessage(0);
+            endDialog("Cancel");
         }
         return FALSE;
     default:

@@ -1,0 +1,152 @@
+// The run log (see run_log.h).
+//
+// Each line is appended with a file handle of its own, opened for appending
+// only and shared, so that the line of a run waiting for another lands whole
+// between the other run's lines, and a viewer may keep the log open.
+#include "run/run_log.h"
+
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "run/handles.h"
+#include "run/text.h"
+
+namespace {
+
+const char kLogName[] = "DefPatch.log";
+const char kOldLogName[] = "DefPatch.old.log";
+// The bound of the log, and the room a block is given before it begins: a
+// block rarely takes more than a few kilobytes.
+constexpr ULONGLONG kLogLimit = 1024 * 1024;
+constexpr ULONGLONG kBlockRoom = 64 * 1024;
+
+struct LogState {
+    bool chosen = false;    // the file has been looked for
+    bool usable = false;    // and one can be written
+    bool ownsBlock = false; // the run has begun its block and may move the log aside
+    PathBuffer path;
+    PathBuffer oldPath;
+};
+
+LogState state;
+
+FileHandle openForAppending(const char* path)
+{
+    return FileHandle(CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// The log in `directory`, when a line can be appended there.
+bool tryDirectory(const char* directory)
+{
+    if (textIsEmpty(directory))
+        return false;
+    const char* separator = endsWithBackslash(directory) ? "" : "\\";
+    if (!formatText(state.path, "%s%s%s", directory, separator, kLogName) ||
+        !formatText(state.oldPath, "%s%s%s", directory, separator, kOldLogName))
+        return false;
+    return openForAppending(state.path).valid();
+}
+
+void chooseFile()
+{
+    state.chosen = true;
+    PathBuffer directory;
+    const UINT length = GetWindowsDirectoryA(directory, sizeof directory);
+    if (length > 0 && length < sizeof directory && tryDirectory(directory)) {
+        state.usable = true;
+        return;
+    }
+    const DWORD tempLength = GetTempPathA(sizeof directory, directory);
+    state.usable = tempLength > 0 && tempLength < sizeof directory && tryDirectory(directory);
+}
+
+ULONGLONG sizeOf(const FileHandle& file)
+{
+    LARGE_INTEGER size;
+    return GetFileSizeEx(file.get(), &size) ? static_cast<ULONGLONG>(size.QuadPart) : 0;
+}
+
+// Keeps the log so far as the one older copy and starts a new one. A log that
+// cannot be moved aside is written no more in this run: its bound holds.
+bool moveAside()
+{
+    if (MoveFileExA(state.path, state.oldPath, MOVEFILE_REPLACE_EXISTING))
+        return true;
+    state.usable = false;
+    return false;
+}
+
+} // namespace
+
+void beginLogBlock()
+{
+    if (!state.chosen)
+        chooseFile();
+    state.ownsBlock = true;
+    if (!state.usable)
+        return;
+    ULONGLONG size;
+    {
+        FileHandle file = openForAppending(state.path);
+        if (!file.valid())
+            return;
+        size = sizeOf(file);
+    }
+    if (size > kLogLimit - kBlockRoom)
+        moveAside();
+}
+
+void logLine(const char* format, ...)
+{
+    if (!state.chosen)
+        chooseFile();
+    if (!state.usable)
+        return;
+
+    // "YYYY-MM-DD hh:mm:ss PID " and the text, cut to fit; no character of the
+    // text may end the line early.
+    char line[1024];
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    int length = std::snprintf(line, sizeof line, "%04u-%02u-%02u %02u:%02u:%02u %lu ", now.wYear, now.wMonth,
+                               now.wDay, now.wHour, now.wMinute, now.wSecond, GetCurrentProcessId());
+    if (length < 0)
+        return;
+    const std::size_t prefix = static_cast<std::size_t>(length);
+    char* text = line + prefix;
+    const std::size_t room = sizeof line - prefix - 2; // and CR LF
+    std::va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, room, format, args);
+    va_end(args);
+    text[room - 1] = '\0';
+    std::size_t end = prefix;
+    for (; line[end] != '\0'; ++end) {
+        const unsigned char c = static_cast<unsigned char>(line[end]);
+        if (c < 0x20 || c == 0x7F)
+            line[end] = '?';
+    }
+    line[end++] = '\r';
+    line[end++] = '\n';
+
+    DWORD written = 0;
+    {
+        FileHandle file = openForAppending(state.path);
+        if (!file.valid())
+            return;
+        if (sizeOf(file) + end <= kLogLimit) {
+            WriteFile(file.get(), line, static_cast<DWORD>(end), &written, nullptr);
+            return;
+        }
+    }
+    // Only the run that owns its block moves the log aside; a line that would
+    // pass the bound before that is left out.
+    if (!state.ownsBlock || !moveAside())
+        return;
+    FileHandle file = openForAppending(state.path);
+    if (file.valid())
+        WriteFile(file.get(), line, static_cast<DWORD>(end), &written, nullptr);
+}
