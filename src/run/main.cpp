@@ -1,4 +1,5 @@
-// DefPatch's entry: reads the switches, then runs welcome, discovery, files found, the update engine and
+// DefPatch's entry: waits until no other run of the machine is going, reads the
+// switches, then runs welcome, discovery, files found, the update engine and
 // the result, one after the other, and turns the outcome into the process exit
 // code; the run's block in the log says what each step did.
 #include <windows.h>
@@ -7,6 +8,7 @@
 #include "engine/update_stamp.h"
 #include "run/command_line.h"
 #include "run/flags.h"
+#include "run/run_lock.h"
 #include "run/run_log.h"
 #include "run/text.h"
 #include "run/update_context.h"
@@ -128,6 +130,7 @@ int run(HINSTANCE instance, LPSTR commandLine, int showCommand)
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCommand)
 {
+    RunLock oneRunAtATime;
     beginLogBlock();
     logStart(commandLine);
     const int exitCode = run(instance, commandLine, showCommand);
