@@ -6,26 +6,31 @@
 //   get KEY NAME           "TYPE HEX" of the value, or "absent"
 //   lock PATH              hold PATH open, sharing nothing, until the next run ends
 //   version EXE            the fixed file and product versions and the version strings
+//   also DIR CMDLINE ENV   start DIR\DefPatch.exe beside the next run, which watches it too
 //   run DIR SHOW CMDLINE ENV [WINDOW ACTION]...
 //       starts DIR\DefPatch.exe with the show command SHOW (-1: none) and the
 //       environment entries ENV ("NAME=value;..."), and answers the windows it
 //       is to show, each described as the driver describes it ("CAPTION:
 //       TEXTS"), in order, each with its ACTION. Prints "win CAPTION: TEXTS"
 //       per window answered, "note ..." for what an action saw or what went
-//       wrong, and "exit CODE". An editor the run opened is reported as "note
+//       wrong, and "exit CODE" ("other exit CODE" first for a run started
+//       by also). An editor the run opened is reported as "note
 //       notepad TITLE: FIRST LINE" and closed.
 // Windows are found by the child's process id, never by title. An action is a
 // list of steps: ok, cancel, readme, exit and tick click a control (1, 2, 1006,
 // 8, 1005); enter and esc are typed to the focused control; tab moves the focus;
-// close is the close box; paint=LINE|LINE repaints the window and compares the
-// painted directory lines with the same lines drawn here; gdi=N repaints it N
-// times and compares the process's GDI objects before and after; regdel=KEY
-// removes a registry key under HKEY_LOCAL_MACHINE.
+// close is the close box; kill ends the program then and there; paint=LINE|LINE
+// repaints the window and compares the painted directory lines with the same
+// lines drawn here; gdi=N repaints it N times and compares the process's GDI
+// objects before and after; regdel=KEY removes a registry key under
+// HKEY_LOCAL_MACHINE; also=CMDLINE starts a run beside, as the command does;
+// await=PATH|TEXT waits until the file PATH holds TEXT.
 #include <windows.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -87,11 +92,11 @@ void version(const std::string& exe)
     if (!GetFileVersionInfoA(exe.c_str(), 0, static_cast<DWORD>(block.size()), block.data()) ||
         !VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &size))
         return say("no version resource");
-    char line[64];
-    std::snprintf(line, sizeof line, "%lu.%lu.%lu.%lu %lu.%lu.%lu.%lu", fixed->dwFileVersionMS >> 16,
-                  fixed->dwFileVersionMS & 0xFFFF, fixed->dwFileVersionLS >> 16, fixed->dwFileVersionLS & 0xFFFF,
-                  fixed->dwProductVersionMS >> 16, fixed->dwProductVersionMS & 0xFFFF,
-                  fixed->dwProductVersionLS >> 16, fixed->dwProductVersionLS & 0xFFFF);
+    const DWORD parts[] = {fixed->dwFileVersionMS, fixed->dwFileVersionLS, fixed->dwProductVersionMS,
+                           fixed->dwProductVersionLS};
+    std::string line;
+    for (int i = 0; i < 8; ++i)
+        line += std::to_string(i % 2 ? parts[i / 2] & 0xFFFF : parts[i / 2] >> 16) + (i == 7 ? "" : i == 3 ? " " : ".");
     say(line);
     for (const char* name : {"CompanyName", "FileDescription", "FileVersion", "InternalName", "OriginalFilename",
                              "ProductName", "ProductVersion"}) {
@@ -112,6 +117,7 @@ struct Child {
     HANDLE process = nullptr;
     ULONGLONG deadline = 0;
     std::vector<HANDLE> stuck; // repaints that a box interrupted; they end with the box or the child
+    std::string dir, env;      // where and how it was started
 
     bool timeLeft() const { return GetTickCount64() < deadline; }
     DWORD remaining() const { return timeLeft() ? static_cast<DWORD>(deadline - GetTickCount64()) : 0; }
@@ -394,6 +400,48 @@ std::string checkGdi(Child& child, HWND window, int times)
                             std::to_string(painted) + " paints";
 }
 
+std::vector<HANDLE> locks;
+Child other; // a run started by "also", beside the next "run"
+
+// Starts DIR\DefPatch.exe with CMDLINE, the show command SHOW (-1: none) and
+// the inherited environment but for the entries ENV ("NAME=value;...").
+bool start(Child& child, const std::string& dir, const std::string& show, const std::string& arguments,
+           const std::string& env)
+{
+    const std::string exe = dir + "\\DefPatch.exe";
+    for (const std::string& entry : split(env, ';')) // the child inherits the driver's environment
+        if (const size_t at = entry.find('='); at != std::string::npos)
+            SetEnvironmentVariableA(entry.substr(0, at).c_str(), entry.substr(at + 1).c_str());
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    if (show != "-1") {
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = static_cast<WORD>(std::stoi(show));
+    }
+    PROCESS_INFORMATION started{};
+    std::string commandLine = "\"" + exe + "\" " + arguments;
+    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &startup,
+                        &started)) {
+        say("error cannot start " + exe);
+        return false;
+    }
+    CloseHandle(started.hThread);
+    child = Child{started.dwProcessId, started.dwThreadId, started.hProcess, GetTickCount64() + kRunLimitMs, {}, dir, env};
+    return true;
+}
+
+// Waits until the file at PATH holds TEXT: for what a program says in a file
+// that no window shows.
+std::string await(const Child& child, const Strings& what)
+{
+    std::string text;
+    do {
+        std::ifstream file(what[0], std::ios::binary);
+        text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    } while (text.find(what.at(1)) == std::string::npos && child.timeLeft() && (Sleep(20), true));
+    return text.find(what[1]) != std::string::npos ? "found " + what[1] : "never found " + what[1];
+}
+
 void perform(Child& child, HWND window, const std::string& action)
 {
     for (const std::string& step : split(action, ' ')) {
@@ -406,6 +454,12 @@ void perform(Child& child, HWND window, const std::string& action)
             SendMessageTimeoutA(window, WM_NEXTDLGCTL, 0, FALSE, SMTO_NORMAL, 5000, nullptr);
         else if (step == "close")
             PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+        else if (step == "kill")
+            TerminateProcess(child.process, 9999);
+        else if (step.rfind("also=", 0) == 0)
+            start(other, child.dir, "-1", step.substr(5), child.env);
+        else if (step.rfind("await=", 0) == 0)
+            say("note " + await(child, split(step.substr(6), '|')));
         else if (step.rfind("paint=", 0) == 0)
             say("note " + checkPaint(child, window, step.substr(6)));
         else if (step.rfind("gdi=", 0) == 0)
@@ -449,55 +503,47 @@ void reportEditor(DWORD processId)
     CloseHandle(process);
 }
 
-std::vector<HANDLE> locks;
+// The exit code of a child, once it has ended (at the limit it is ended).
+DWORD finish(Child& child)
+{
+    if (WaitForSingleObject(child.process, child.remaining()) == WAIT_TIMEOUT)
+        TerminateProcess(child.process, 9999);
+    WaitForSingleObject(child.process, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(child.process, &code);
+    CloseHandle(child.process);
+    for (HANDLE thread : child.stuck) {
+        WaitForSingleObject(thread, 5000);
+        CloseHandle(thread);
+    }
+    child = Child{};
+    return code;
+}
 
 // run DIR SHOW CMDLINE ENV [WINDOW ACTION]...
 void run(const Strings& f)
 {
-    const std::string exe = f[1] + "\\DefPatch.exe", line = "\"" + exe + "\" " + f[3];
-    // The inherited environment, but for the variables ENV sets.
-    const Strings entries = split(f[4], ';');
-    std::string environment;
-    for (const char* p = GetEnvironmentStringsA(); *p; p += lstrlenA(p) + 1) {
-        bool replaced = false;
-        for (const std::string& entry : entries)
-            replaced = replaced || (!entry.empty() && CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, p,
-                                        entry.find('=') + 1, entry.c_str(), entry.find('=') + 1) == CSTR_EQUAL);
-        if (!replaced)
-            environment += std::string(p) + '\0';
-    }
-    for (const std::string& entry : entries)
-        if (!entry.empty())
-            environment += entry + '\0';
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    if (f[2] != "-1") {
-        startup.dwFlags = STARTF_USESHOWWINDOW;
-        startup.wShowWindow = static_cast<WORD>(std::stoi(f[2]));
-    }
     const std::vector<DWORD> editorsBefore = editors();
-    PROCESS_INFORMATION started{};
-    std::string commandLine = line;
-    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, environment.data(),
-                        f[1].c_str(), &startup, &started))
-        return say("error cannot start " + exe);
-    CloseHandle(started.hThread);
     Child child;
-    child.processId = started.dwProcessId;
-    child.threadId = started.dwThreadId;
-    child.process = started.hProcess;
-    child.deadline = GetTickCount64() + kRunLimitMs;
+    if (!start(child, f[1], f[2], f[3], f[4]))
+        return;
 
     // The windows the run is to show, in order, each with its answer. Each is
     // answered only once the child has settled on it; a window that is to come
-    // later is waited for; any other fails the run at once.
+    // later is waited for; any other fails the run at once, and so does any
+    // window of the other run, which is to show none.
     std::vector<HWND> answered;
     size_t next = 5;
     while (WaitForSingleObject(child.process, 10) == WAIT_TIMEOUT) {
         if (!child.timeLeft()) {
             say("note killed: still running after " + std::to_string(kRunLimitMs / 1000) + " s" +
                 (next + 1 < f.size() ? ", waiting for " + f[next] : ""));
-            TerminateProcess(child.process, 9999);
+            break;
+        }
+        if (HWND stray = other.process ? newWindow(other, {}) : nullptr) {
+            say("win " + describe(stray));
+            say("note unexpected window of the other run: killed");
+            TerminateProcess(other.process, 9999);
             break;
         }
         if (!newWindow(child, answered) || !settle(child))
@@ -520,17 +566,12 @@ void run(const Strings& f)
             continue;
         say("win " + seen);
         say("note unexpected window: killed");
-        TerminateProcess(child.process, 9999);
         break;
     }
-    WaitForSingleObject(child.process, INFINITE);
-    DWORD code = 0;
-    GetExitCodeProcess(child.process, &code);
-    CloseHandle(child.process);
-    for (HANDLE thread : child.stuck) {
-        WaitForSingleObject(thread, 5000);
-        CloseHandle(thread);
-    }
+    TerminateProcess(child.process, 9999); // a run that ended is not touched
+    const DWORD code = finish(child);
+    if (other.process)
+        say("other exit " + std::to_string(finish(other)));
     for (DWORD editor : editors())
         if (std::find(editorsBefore.begin(), editorsBefore.end(), editor) == editorsBefore.end())
             reportEditor(editor);
@@ -568,6 +609,8 @@ int main()
             version(f[1]);
         } else if (f[0] == "run" && f.size() >= 5) {
             run(f);
+        } else if (f[0] == "also" && f.size() == 4) {
+            start(other, f[1], "-1", f[2], f[3]);
         } else {
             say("error bad command: " + line);
         }

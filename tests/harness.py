@@ -26,6 +26,8 @@ KEYS = {
     "agentpath": "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\TWAgent.exe|",
 }
 KEY_ONLY = object()  # a registry key without the value
+LOG_NAMES = ("DefPatch.log", "DefPatch.old.log")
+WAITING = "waiting for another DefPatch run on this machine to end"
 KEY = ""  # the private key rows are signed with: the build's test key, which the library trusts
 # The maker's way to sign a package with openssl alone, as unpacker/README.md shows it.
 RECIPE = re.search(r"### Signing with openssl alone.*?```sh\n(.*?)```", open(os.path.join(
@@ -98,12 +100,17 @@ class S:
     calls: str = "init virusdef.zpk C:\\t\\tmp\\ 0 10 0 10|exit"  # the scripted library's log
     setup: object = None          # a function of the runner, for what the fields cannot say
     needs: str = ""               # "S:" or "B:": the small (4 MiB) or big (4097 MiB) volume must be mounted
+    also: str = None              # the command line of a second run started just before this one (silent)
+    logfile: str = "windows/DefPatch.log"  # where the run's block goes, under C:\ (None: nowhere)
+    log: list = None              # the run's block, line by line, without time and process id
+    logcheck: object = None       # a function of the log's blocks (lists of lines, in order) and the runner
 
 
 class Runner:
     def __init__(self, build):
         self.bin = os.path.join(build, "bin")
         self.prefix = os.environ["WINEPREFIX"]
+        self.windows = os.path.join(self.prefix, "drive_c", "windows")
         self.small = os.path.join(self.prefix, "dosdevices", "s:")
         self.big = os.path.join(self.prefix, "dosdevices", "b:")
         self.driver = subprocess.Popen([WINE, os.path.join(self.bin, "defpatch_drive.exe")], text=True,
@@ -164,12 +171,18 @@ class Runner:
                 rel = prefix + ("" if rel == "." else rel + "/")
                 shot.update({rel + d: "folder" for d in dirs})
                 for n in names:
+                    if n in LOG_NAMES:  # the log rows read logs for themselves
+                        continue
                     st = os.lstat(os.path.join(top, n))
                     data = open(os.path.join(top, n), "rb").read() if n != "filler" else b""
                     shot[rel + n] = (data, st.st_mtime_ns, st.st_mode & 0o222 == 0)
         return shot
 
     def prepare(self, s):
+        os.chmod(self.windows, 0o755)
+        for name in LOG_NAMES:
+            if os.path.exists(os.path.join(self.windows, name)):
+                os.remove(os.path.join(self.windows, name))
         for root in (self.path(""), self.small, self.big):
             if os.path.isdir(root):
                 subprocess.run(["chmod", "-R", "u+w", root], check=True)
@@ -228,13 +241,17 @@ class Runner:
         self.prepare(s)
         before = self.snapshot()
         windows = [(w, "ok") if isinstance(w, str) and not w.startswith("note ") else w for w in s.windows]
+        two = s.also is not None or any("also=" in w[1] for w in windows if isinstance(w, tuple))
+        if s.also is not None:
+            self.cmd("also", s.start, s.also, f"TMP={s.tmp};TEMP={s.tmp}")
         seen = self.cmd("run", s.start, str(s.show), s.args, f"TMP={s.tmp};TEMP={s.tmp}",
                         *[part for w in windows if isinstance(w, tuple) for part in w])
         problems = [f"{rel}: last access is not the update time" for rel in s.new.split()  # (the editor reads)
                     if os.path.exists(self.path(rel)) and os.stat(self.path(rel)).st_atime_ns != s.time
                     and "zvreadme" not in rel]
         after = self.snapshot()
-        expected = [w if isinstance(w, str) else "win " + w[0] for w in windows] + [f"exit {s.exit}"]
+        expected = [w if isinstance(w, str) else "win " + w[0] for w in windows] + \
+            (["other exit 1"] if two else []) + [f"exit {s.exit}"]
         if seen != expected:
             problems.append("windows, expected:\n    " + "\n    ".join(expected) + "\n  got:\n    " + "\n    ".join(seen))
 
@@ -270,8 +287,33 @@ class Runner:
         for key, (got, wanted) in self.registry(s).items():
             if got != wanted:
                 problems.append(f"registry {key}: expected {wanted}, got {got}")
-        return problems
+        return problems + self.check_log(s, seen, two)
 
+    def check_log(self, s, seen, two):
+        """The log as the row says, and always: every line well formed, each run's block whole (but for a line
+        saying that the run waits); the row's run last, with a line for every window it showed, ending in its
+        exit code, and without waiting."""
+        if s.logfile is None:
+            return []
+        path = os.path.join(self.prefix, "drive_c", s.logfile)
+        text = open(path, "rb").read().decode("latin-1") if os.path.exists(path) else ""
+        line = r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d (\d+) ([^\x00-\x1f\x7f]*)\r\n"
+        entries = re.findall(line, text)
+        body = [(pid, text) for pid, text in entries if text != WAITING]
+        order = [pid for i, (pid, _) in enumerate(body) if i == 0 or body[i - 1][0] != pid]
+        blocks = [[text for p, text in entries if p == pid] for pid in order]
+        problems = [] if re.fullmatch(f"(?:{line})*", text) else ["log: a line is not well formed"]
+        if len(order) != len(set(order)) or any(WAITING in b[1:] for b in blocks):
+            problems.append("log: blocks not whole")
+        main = blocks[-1] if blocks else []
+        if not two and (not main or main[-1] != f"exit code {s.exit}" or WAITING in main or
+                               sum(t.startswith("window ") for t in main) != sum(w.startswith("win ") for w in seen)):
+            problems.append("log: the run's block waits, lacks a window or does not end in its exit code")
+        if s.log is not None and main != s.log:
+            problems.append("log, expected:\n    " + "\n    ".join(s.log))
+        if s.logcheck and not s.logcheck(blocks, self):
+            problems.append("log: not as the row says")
+        return problems + (["log:\n    " + "\n    ".join(" ".join(e) for e in entries)] if problems else [])
 
 def show(state):
     if state is None or state == "folder":

@@ -6,7 +6,7 @@ what every row is checked for; a new case is a new row.
 """
 import hashlib, io, os, struct, subprocess, sys, tempfile, zipfile, zlib
 import harness
-from harness import KEY_ONLY, KEYS, S, UPDATE, Runner, new_key, ns, package, sign
+from harness import KEY_ONLY, KEYS, S, UPDATE, WAITING, Runner, new_key, ns, package, sign
 
 BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/win32")
 harness.KEY = os.path.join(BUILD, "..", "test-key", "private.pem")  # made by the build, trusted by its library
@@ -41,6 +41,11 @@ NO_DIRS = dict(sharedir=None, Directory=None)
 BIG = bytes(range(256)) * 4096                     # 1 MiB
 SCRIPTED = "scripted/whole/zunpck32.dll"
 SMALL = "S:\\D\\"
+START = ["DefPatch started, update of 12/5/1997, switches /S"]  # a silent run's block begins so
+LOG = "C:\\windows\\DefPatch.log"
+MANY = {f"F{i:02}.DAT": os.urandom(256 << 10) for i in range(1, 20)}  # 19 files that do not compress, 4.75 MiB
+ALL_MANY = " ".join(f"{d}/F{i:02}.DAT" for d in "GD" for i in range(1, 20))
+OLD_LOG = b"2026-01-01 00:00:00 1 a line of an earlier run\r\n" * 20481  # just past 1 MiB less a block's room
 FULL_DIR = "C:\\t\\" + "g" * 249 + "\\"         # 255 characters: with its terminator the whole buffer
 LONG_DIR = "C:\\t\\" + "g" * 244 + "\\"         # 250 characters: with A.DAT a path of 255
 ON_SMALL = dict(reg=dict(Directory=SMALL), files={"S/D/dv95.exe": b"program"}, needs="S:")
@@ -149,8 +154,13 @@ def zpk_packed():
 
 SCENARIOS = [
     # The run: switches, exit codes, the order of the steps, the temporary copies.
-    S("silent update: not newer replaced, newer kept, agent settings of another type replaced",
-      reg={KEYS["agent"] + "Download Day": "text", KEYS["agent"] + "WebSite": 7}),
+    S("silent update: not newer replaced, newer kept, agent settings of another type replaced, all logged",
+      reg={KEYS["agent"] + "Download Day": "text", KEYS["agent"] + "WebSite": 7},
+      log=START + ["GlimOn AV found, definition directory C:\\t\\G\\", "Dravomire found, definition directory C:\\t\\D\\",
+                   "package placed as C:\\t\\tmp\\virusdef.zpk", "package unpacked, 3 files",
+                   "C:\\t\\G\\A.DAT: replaced, was 10/1/1997", "C:\\t\\G\\B.DAT: kept, newer: 1/3/1998",
+                   "C:\\t\\G\\C.DAT: new", "C:\\t\\D\\A.DAT: replaced, was 10/1/1997", "C:\\t\\D\\B.DAT: new",
+                   "C:\\t\\D\\C.DAT: replaced, was 12/5/1997", "definition files updated: 5", "exit code 1"]),
     S("switches anywhere in either case, each occurrence acting: /S/d /D with diagnostic boxes",
       args="/S/d /D", windows=DIAG[:1] * 2 + DIAG[1:] + TRANSFERS),
     S("forced update replaces newer files; a minus sign and other letters are no switches",
@@ -276,8 +286,9 @@ SCENARIOS = [
     S("a twentieth file cannot be recorded and is removed", library=SCRIPTED,
       package="".join(f"2 F{i:02}.DAT\n" for i in range(1, 21)).encode() + b"0\n",
       windows=[debugging("Could not record F20.DAT")], new=" ".join(f"{d}/F{i:02}.DAT" for d in "GD" for i in range(1, 20))),
-    S("a name of 31 characters is recorded; one of 32 cannot be, and is removed", library=SCRIPTED,
-      package=b"2 " + b"M" * 31 + b"\n2 " + b"N" * 32 + b"\n0\n", windows=[debugging("Could not record " + "N" * 32)],
+    S("a name of 31 characters is recorded; one of 32 cannot be, and is removed; a control character is not logged",
+      library=SCRIPTED, package=b"2 " + b"M" * 31 + b"\n2 " + b"N" * 16 + b"\1" + b"N" * 15 + b"\n0\n",
+      windows=[debugging("Could not record " + "N" * 16 + "\1" + "N" * 15)],
       new=f"G/{'M' * 31} D/{'M' * 31}"),
     S("the date rule on full times: equal and one step earlier replaced, one step later kept",
       installed="G/A.DAT:equal G/B.DAT:later G/C.DAT:earlier", new="G/A.DAT G/C.DAT D/A.DAT D/B.DAT D/C.DAT"),
@@ -298,13 +309,32 @@ SCENARIOS = [
     S("a replacement that fills the volume leaves the installed file whole",
       **{**ON_SMALL, "setup": lambda r: r.fill(600000)}, package=package({"A.DAT": BIG}),
       installed="G/A.DAT:old S/D/A.DAT:old", new="G/A.DAT", found="GS"),
-    S("a full temporary drive stops the run before anything else", tmp="S:\\tmp\\",
-      **{**ON_SMALL, "setup": lambda r: [os.mkdir(r.path("S/tmp")), r.fill(1000000)]},
-      windows=[fatal("S:\\", 2734)], exit=4, **GONE),
+    S("a full temporary drive stops the run before anything else, with no room for the log either", tmp="S:\\tmp\\",
+      **{**ON_SMALL, "setup": lambda r: [os.mkdir(r.path("S/tmp")), r.fill(0), os.chmod(r.windows, 0o555)]},
+      windows=[fatal("S:\\", 2734)], exit=4, logfile=None, **GONE),
     S("the unpacker reports a full temporary drive: nothing installed", tmp="S:\\tmp\\",
       **{**ON_SMALL, "setup": lambda r: [os.mkdir(r.path("S/tmp")), r.fill(2900000)]},
       package=package({"A.DAT": BIG * 3}), windows=[debugging(21)], new="", found="GS",
       temp="DefPatch.exe zunpck32.dll"),
+
+    # Unattended runs: one at a time, and the log.
+    S("two silent runs started together both update, one after the other", package=package(MANY), installed="",
+      new=ALL_MANY, also="/S", logcheck=lambda blocks, r: len(blocks) == 2 and blocks[1][-1] == "exit code 1"),
+    S("a silent run started while an interactive one shows its welcome waits for it, then runs as alone", args="",
+      windows=[welcome(f"also=/S await={LOG}|waiting ok"), "note found waiting", found(), complete()],
+      package=package(MANY), installed="", new=ALL_MANY,
+      logcheck=lambda blocks, r: len(blocks) == 2 and blocks[1][0] == WAITING and blocks[1][-1] == "exit code 1"),
+    S("a run killed while its box waits leaves its block ending with the box; the next run starts at once",
+      setup=lambda r: r.cmd("run", "C:\\t\\run", "-1", "/S /D", "TMP=C:\\t\\tmp\\;TEMP=C:\\t\\tmp\\", DIAG[0], "kill"),
+      logcheck=lambda blocks, r: len(blocks) == 2 and blocks[0][-1] == "window " + DIAG[0]),
+    S("a Windows folder that cannot be written sends the log to the temporary directory",
+      setup=lambda r: os.chmod(r.windows, 0o555), logfile="t/tmp/DefPatch.log"),
+    S("log files held open by another program: the run is as without a log", logfile=None,
+      setup=lambda r: [r.write(n, b"") for n in ("tmp/DefPatch.log", "../windows/DefPatch.log")] and
+      [r.cmd("lock", p + "DefPatch.log") for p in ("C:\\t\\tmp\\", "C:\\windows\\")]),
+    S("a log this run could push past 1 MiB is kept as DefPatch.old.log, and a new one begun",
+      setup=lambda r: r.write("../windows/DefPatch.log", OLD_LOG),
+      logcheck=lambda blocks, r: len(blocks) == 1 and open(r.windows + "/DefPatch.old.log", "rb").read() == OLD_LOG),
 
     # The update's date: UTC, as month/day/year, 10 bytes of it in the registry.
     S("the date of a program written at 1:00 UTC is that day's, five hours west of UTC too",
@@ -341,7 +371,11 @@ SCENARIOS = [
 
     # Signatures: only what the maker signed is installed, and only as signed.
     S("a package packed and signed by zpk", package=zpk_packed(), signed=False),
-    refused("unsigned", package(), 24, signed=False),
+    refused("unsigned, and logged", package(), 24, signed=False,
+            log=START + ["GlimOn AV found, definition directory C:\\t\\G\\", "Dravomire found, definition directory C:\\t\\D\\",
+                         "package placed as C:\\t\\tmp\\virusdef.zpk", "package refused by the unpacker, status 24: not "
+                         "signed: the package does not end in the maker's signature", "window Debugging: 24", "answer OK",
+                         "definition files updated: 0", "exit code 1"]),
     refused("signed with another key", sign(package(), OTHER), 25, signed=False),
     *[refused(f"a byte changed in {where}", changed(SIGNED, at), 25, signed=False) for where, at in (
         ("a file's data", 30 + 5 + 2), ("a local header", 10), ("the central directory", CENTRAL + 12),
