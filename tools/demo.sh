@@ -11,7 +11,7 @@
 # DefPatch.exe and prints what the run did: the windows it
 # showed, its exit code, every definition file's date before and after with what
 # happened to it (replaced, kept, new), the backups, and the registry values
-# written.
+# written, and the run's block in the log.
 #
 #   (default)       the run is driven as a user would: OK in the welcome, the
 #                   backup box ticked and OK in the files-found dialog, Exit in
@@ -75,14 +75,18 @@ echo "== making a 32-bit Wine prefix in $WINEPREFIX"
 "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1
 
 wine() { "$WINE" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
-winpath() { local p=${1//\//\\}; echo "Z:$p"; }
+winpath() { # a path as Windows names it: under the prefix's drive C:, or through Z:
+    local p=$1
+    case $p in "$WINEPREFIX/drive_c/"*) p=${p#"$WINEPREFIX/drive_c"}; p="C:${p//\//\\}" ;; *) p="Z:${p//\//\\}" ;; esac
+    echo "$p"
+}
 definition_file() { # path, text, date
     printf '%s\r\n' "$2" > "$1"
     touch -d "$3 12:00 UTC" "$1"
 }
 
-echo "== installing the demo products in $demo/install"
-install=$demo/install
+install=$WINEPREFIX/drive_c/Zorvane
+echo "== installing the demo products in $(winpath "$install")"
 shared=$install/Shared dravomire=$install/Dravomire
 mkdir -p "$install/GlimOn AV" "$shared" "$dravomire"
 printf 'GlimOn AV (demo)\r\n' > "$install/GlimOn AV/glimonav.exe"
@@ -200,6 +204,10 @@ for key in 'Software\Zorvane\Shared' 'Software\Zorvane\Tendwise\CurrentVersion\T
     echo "   HKLM\\$key"
     registry "$key"
 done
+
+echo
+echo "The run's block in its log, C:\\windows\\DefPatch.log:"
+tr -d '\r' < "$WINEPREFIX/drive_c/windows/DefPatch.log" | sed 's/^/   /'
 
 if [ "$status" -ne 0 ] && [ "$mode" != interactive ]; then
     echo
