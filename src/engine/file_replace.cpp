@@ -57,6 +57,25 @@ bool copyBeside(const char* source, const char* destination, char (&newCopy)[MAX
 
 } // namespace
 
+const char* replaceFailure(unsigned long error)
+{
+    switch (error) {
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return "it is in use";
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return "the disk is full";
+    case ERROR_ACCESS_DENIED:
+        return "access is denied";
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return "its copy is missing";
+    default:
+        return "it cannot be written";
+    }
+}
+
 bool replaceFileSafely(const char* source, const char* destination)
 {
     const DWORD attributes = GetFileAttributesA(destination);

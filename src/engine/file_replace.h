@@ -8,3 +8,7 @@
 // alone (a rename would get past the mark on some platforms). Returns true when
 // the destination now holds the new copy; otherwise GetLastError says why.
 bool replaceFileSafely(const char* source, const char* destination);
+
+// Why a file could not be put in place or removed, from its error, for the log
+// and the boxes: "it is in use", "the disk is full" and so on.
+const char* replaceFailure(unsigned long error);

@@ -7,6 +7,7 @@
 #include "engine/file_names.h"
 #include "engine/transfer.h"
 #include "engine/unpacker_interface.h"
+#include "engine/update_record.h"
 #include "engine/update_stamp.h"
 #include "environment/free_space.h"
 #include "environment/scheduler.h"
@@ -17,7 +18,6 @@
 
 namespace {
 
-const char kBackupFolder[] = "Backup\\";
 
 // Room needed to unpack, and for each definition directory with and without
 // backups.
@@ -81,17 +81,39 @@ void removeTemporaryFiles(const char* tempDir, UpdateStamp& stamp)
     }
 }
 
-// Offers every unpacked file to one definition directory.
-void updateDirectory(UpdateStamp& stamp, const char* tempDir, const char* directory)
+// Offers every unpacked file to one definition directory. With backups, the
+// directory's Backup\ folder gets the copies being replaced and a record of
+// what this update did there, for a restore; without, an earlier record is
+// retired, so that no restore puts back a set older than the one just
+// replaced. A directory whose record is this same update's, from an earlier
+// run, keeps that record and its backups: they hold the set from before.
+void updateDirectory(UpdateStamp& stamp, const char* tempDir, const char* directory, const UpdateRecord& fresh)
 {
     stamp.setCursor(1); // entry 0 is the package itself
-    PathBuffer backupDir;
+    PathBuffer backupDir, recordFile;
     const bool backupNamed = joinText(backupDir, directory, kBackupFolder);
-    if (makeBackup && backupNamed)
-        CreateDirectoryA(backupDir, nullptr);
+    const bool recordNamed = recordPath(directory, recordFile);
+    UpdateRecord record = fresh;
+    UpdateRecord earlier;
+    BackupPlan backups;
+    if (!makeBackup) {
+        if (recordNamed && DeleteFileA(recordFile))
+            logLine("%s: retired", recordFile);
+    } else if (recordNamed && readRecord(recordFile, earlier) == RecordState::Read &&
+               CompareFileTime(&earlier.updateTime, &stamp.updateTime) == 0) {
+        logLine("%s: backups of the set from before this update kept as they are", backupDir);
+    } else {
+        backups = BackupPlan{true, backupNamed ? backupDir : nullptr, recordNamed ? &record : nullptr};
+        if (backupNamed)
+            CreateDirectoryA(backupDir, nullptr);
+        if (recordNamed)
+            DeleteFileA(recordFile); // its backups are about to be replaced
+    }
     char name[UpdateStamp::kNameSize];
     while (stamp.nextFileName(name))
-        transferDefinitionFile(stamp, tempDir, name, directory, backupNamed ? backupDir : nullptr);
+        transferDefinitionFile(stamp, tempDir, name, directory, backups);
+    if (backups.record && !writeRecord(recordFile, record))
+        logLine("%s cannot be written: this update cannot be undone there", recordFile);
 }
 
 } // namespace
@@ -100,6 +122,12 @@ int RunUpdate(UpdateContext context)
 {
     UpdateStamp stamp;
     filesUpdated = 0;
+    // What each directory's record says about this update, with the library
+    // date before it, read before the update writes its own.
+    UpdateRecord fresh{};
+    fresh.updateTime = stamp.updateTime;
+    copyText(fresh.updateDate, stamp.dateText);
+    fresh.hadLibraryDate = readLibraryDate(fresh.libraryDate);
 
     if (!context.checkFreeSpace(kUnpackSpace))
         return kUpdateFatal;
@@ -130,7 +158,7 @@ int RunUpdate(UpdateContext context)
         copyText(lastDirectory, directory);
         if (!checkDriveSpace(directory, makeBackup ? kDirectorySpaceWithBackup : kDirectorySpace))
             return kUpdateFatal;
-        updateDirectory(stamp, context.tempDir, directory);
+        updateDirectory(stamp, context.tempDir, directory, fresh);
     }
 
     removeTemporaryFiles(context.tempDir, stamp);

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "engine/file_replace.h"
+#include "engine/update_record.h"
 #include "engine/update_stamp.h"
 #include "run/flags.h"
 #include "run/handles.h"
@@ -43,23 +44,6 @@ bool isReadOnly(const char* path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
 }
 
-// Why a new copy could not be put in place, for the log.
-const char* failure(DWORD error)
-{
-    switch (error) {
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-        return "it is in use";
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-        return "the disk is full";
-    case ERROR_ACCESS_DENIED:
-        return "access is denied";
-    default:
-        return "it cannot be written";
-    }
-}
-
 // The new copy counts, and gets the update's time, only once it is in place.
 bool install(const UpdateStamp& stamp, const char* unpacked, const char* installed)
 {
@@ -73,7 +57,7 @@ bool install(const UpdateStamp& stamp, const char* unpacked, const char* install
 } // namespace
 
 void transferDefinitionFile(const UpdateStamp& stamp, const char* sourceDir, const char* name,
-                            const char* directory, const char* backupDir)
+                            const char* directory, const BackupPlan& backups)
 {
     PathBuffer unpacked, installed;
     if (!joinText(unpacked, sourceDir, name) || !joinText(installed, directory, name)) {
@@ -88,10 +72,13 @@ void transferDefinitionFile(const UpdateStamp& stamp, const char* sourceDir, con
         if (!file.valid()) {
             if (diagnosticMode)
                 showBox(name, "Transfering - no copy exists", MB_OK);
-            if (install(stamp, unpacked, installed))
-                logLine("%s: new", installed);
-            else
-                logLine("%s: not installed, %s", installed, failure(GetLastError()));
+            if (!install(stamp, unpacked, installed)) {
+                logLine("%s: not installed, %s", installed, replaceFailure(GetLastError()));
+                return;
+            }
+            logLine("%s: new", installed);
+            if (backups.record)
+                backups.record->add(name, true);
             return;
         }
         if (!GetFileTime(file.get(), nullptr, nullptr, &installedTime)) {
@@ -118,9 +105,9 @@ void transferDefinitionFile(const UpdateStamp& stamp, const char* sourceDir, con
         return;
     }
 
-    if (makeBackup) {
+    if (backups.backUp) {
         PathBuffer backup;
-        if (backupDir == nullptr || !joinText(backup, backupDir, name)) {
+        if (backups.folder == nullptr || !joinText(backup, backups.folder, name)) {
             reportBackupFailed(installed);
             return;
         }
@@ -148,8 +135,11 @@ void transferDefinitionFile(const UpdateStamp& stamp, const char* sourceDir, con
             showBox(name, "File is marked read only:", MB_OK);
     }
 
-    if (install(stamp, unpacked, installed))
-        logLine("%s: replaced, was %d/%d/%d", installed, installedDate.month, installedDate.day, installedDate.year);
-    else
-        logLine("%s: not replaced, %s", installed, failure(GetLastError()));
+    if (!install(stamp, unpacked, installed)) {
+        logLine("%s: not replaced, %s", installed, replaceFailure(GetLastError()));
+        return;
+    }
+    logLine("%s: replaced, was %d/%d/%d", installed, installedDate.month, installedDate.day, installedDate.year);
+    if (backups.backUp && backups.record)
+        backups.record->add(name, false);
 }

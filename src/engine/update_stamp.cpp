@@ -123,10 +123,39 @@ int UpdateStamp::isNotNewer(FILETIME fileTime) const
 
 void UpdateStamp::writeLibraryDate() const
 {
+    setLibraryDate(dateText);
+}
+
+void setLibraryDate(const char* text)
+{
     RegKey key;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSharedKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
                         KEY_SET_VALUE, nullptr, key.receive(), nullptr) != ERROR_SUCCESS)
         return;
-    RegSetValueExA(key.get(), kLibraryDateValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(dateText),
-                   kLibraryDateBytes);
+    if (text == nullptr) {
+        RegDeleteValueA(key.get(), kLibraryDateValue);
+        return;
+    }
+    // Zero-filled: the registry receives 10 bytes whatever the text's length.
+    char field[32] = {};
+    for (std::size_t i = 0; i + 1 < sizeof field && text[i]; ++i)
+        field[i] = text[i];
+    RegSetValueExA(key.get(), kLibraryDateValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(field), kLibraryDateBytes);
+}
+
+bool readLibraryDate(char (&text)[32])
+{
+    RegKey key;
+    char value[kPathSize] = {};
+    DWORD size = sizeof value - 1;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedKey, 0, KEY_QUERY_VALUE, key.receive()) != ERROR_SUCCESS ||
+        RegQueryValueExA(key.get(), kLibraryDateValue, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) !=
+            ERROR_SUCCESS)
+        return false;
+    // Kept as a line of text: what a line cannot hold is replaced.
+    std::size_t i = 0;
+    for (; i + 1 < sizeof text && value[i]; ++i)
+        text[i] = value[i] < ' ' ? '?' : value[i];
+    text[i] = '\0';
+    return true;
 }

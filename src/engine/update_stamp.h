@@ -57,6 +57,14 @@ public:
 int fileTimeToDayMonthYear(FILETIME fileTime, unsigned char* day, unsigned char* month,
                            unsigned char* yearOffset);
 
+// The library date the registry holds ("DravomLibraryDate"), as at most 31
+// characters of text; false when there is none.
+bool readLibraryDate(char (&text)[32]);
+
+// Writes `text` as the library date the way an update writes its own date, 10
+// bytes; null removes the value.
+void setLibraryDate(const char* text);
+
 // A file time's UTC date, as the program shows it: month/day/year.
 struct Date {
     int month, day, year;

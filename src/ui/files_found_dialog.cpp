@@ -100,6 +100,8 @@ INT_PTR CALLBACK FilesFoundDlgProc(HWND window, UINT message, WPARAM wParam, LPA
 {
     switch (message) {
     case WM_INITDIALOG:
+        // Backups asked for on the command line (/B): the box starts ticked.
+        CheckDlgButton(window, IDC_CREATE_BACKUP, makeBackup ? BST_CHECKED : BST_UNCHECKED);
         return TRUE; // the focus goes to "OK", the first tab stop
     case WM_PAINT:
         paintFoundDirectories(window);
@@ -107,8 +109,7 @@ INT_PTR CALLBACK FilesFoundDlgProc(HWND window, UINT message, WPARAM wParam, LPA
     case WM_COMMAND:
         if (wParam == IDOK) {
             const bool backup = IsDlgButtonChecked(window, IDC_CREATE_BACKUP);
-            if (backup)
-                makeBackup = 1;
+            makeBackup = backup ? 1 : 0;
             endDialog(backup ? "OK, with backup" : "OK");
         } else if (wParam == IDCANCEL) {
             continueUpdate = 0;
