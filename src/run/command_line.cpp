@@ -14,24 +14,31 @@ char switchAt(const char* p)
     if (p[0] != '/')
         return 0;
     const char letter = p[1] >= 'a' && p[1] <= 'z' ? static_cast<char>(p[1] - 'a' + 'A') : p[1];
-    return letter == 'S' || letter == 'D' || letter == 'F' ? letter : 0;
+    return letter == 'S' || letter == 'D' || letter == 'F' || letter == 'B' || letter == 'R' ? letter : 0;
 }
 
 } // namespace
 
-int scanCommandLine(const char* commandLine)
+Switches scanCommandLine(const char* commandLine)
 {
-    int silentMode = 0;
+    Switches switches;
+    for (const char* p = commandLine; p && *p; ++p)
+        switches.restore = switches.restore || switchAt(p) == 'R';
     for (const char* p = commandLine; p && *p; ++p) {
         switch (switchAt(p)) {
         case 'S':
-            silentMode = 1;
+            switches.silent = true;
+            break;
+        case 'B':
+            switches.backup = !switches.restore;
             break;
         case 'D':
             showBox("In diagnostic mode", "Diagnostic:", MB_OK);
             diagnosticMode = 1;
             break;
         case 'F':
+            if (switches.restore)
+                break;
             showBox("All files will be updated", "Forced update", MB_OK);
             forceUpdate = 1;
             break;
@@ -39,7 +46,7 @@ int scanCommandLine(const char* commandLine)
             break;
         }
     }
-    return silentMode;
+    return switches;
 }
 
 void describeSwitches(const char* commandLine, char* text, std::size_t size)

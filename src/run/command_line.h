@@ -1,13 +1,20 @@
-// The command-line switches: /S silent, /D diagnostic, /F forced.
+// The command-line switches: /S silent, /D diagnostic, /F forced, /B backups,
+// /R restore.
 #pragma once
 
 #include <cstddef>
 
-// Scans the whole text: a slash followed by S, D or F (either case) anywhere in
-// it is a switch, and every occurrence acts. /D and /F show their boxes in the
-// order they stand and set diagnosticMode and forceUpdate. Returns 1 when /S
-// was seen (silent mode), else 0.
-int scanCommandLine(const char* commandLine);
+struct Switches {
+    bool silent = false;  // /S: no dialogs
+    bool backup = false;  // /B: keep backups, as the ticked box does
+    bool restore = false; // /R: undo the last update instead of updating
+};
+
+// Scans the whole text: a slash followed by S, D, F, B or R (either case)
+// anywhere in it is a switch, and every occurrence acts. /D and /F show their
+// boxes in the order they stand and set diagnosticMode and forceUpdate; in a
+// restore /F (and /B) do nothing, and show nothing.
+Switches scanCommandLine(const char* commandLine);
 
 // The switches of the text, in order, as "/S /D" ("none" without any), cut
 // to fit `size` characters; for the log.

@@ -4,6 +4,7 @@
 // code; the run's block in the log says what each step did.
 #include <windows.h>
 
+#include "engine/restore.h"
 #include "engine/run_update.h"
 #include "engine/update_stamp.h"
 #include "run/command_line.h"
@@ -19,9 +20,12 @@ namespace {
 
 enum ExitCode {
     kExitFinished = 1,
+    kExitRestored = 1,
     kExitWelcomeCancelled = 2,
     kExitFilesFoundCancelled = 3,
     kExitFatal = 4,
+    kExitNothingToRestore = 5,
+    kExitRestoreIncomplete = 6,
     kExitNoProduct = 12,
 };
 
@@ -76,8 +80,24 @@ int run(HINSTANCE instance, LPSTR commandLine, int showCommand)
     NoFilesUpdatedDialog noFilesUpdated;
 
     continueUpdate = 1;
-    makeBackup = 0;
-    const int silentMode = scanCommandLine(commandLine);
+    const Switches switches = scanCommandLine(commandLine);
+    const bool silentMode = switches.silent;
+    // /B keeps backups in any run; at the PC the box starts ticked.
+    makeBackup = switches.backup ? 1 : 0;
+
+    if (switches.restore) {
+        context.discoverProducts();
+        logProducts(context);
+        switch (RunRestore(context, silentMode)) {
+        case RestoreResult::Restored:
+            return kExitRestored;
+        case RestoreResult::NothingToRestore:
+            return kExitNothingToRestore;
+        case RestoreResult::Incomplete:
+            break;
+        }
+        return kExitRestoreIncomplete;
+    }
 
     if (!silentMode) {
         // A welcome the user never saw is no go-ahead.
