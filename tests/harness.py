@@ -27,6 +27,7 @@ KEYS = {
 }
 KEY_ONLY = object()  # a registry key without the value
 LOG_NAMES = ("DefPatch.log", "DefPatch.old.log")
+RECORD = "DefPatch record of the last update.txt"  # in a Backup folder, compared only for being there
 WAITING = "waiting for another DefPatch run on this machine to end"
 KEY = ""  # the private key rows are signed with: the build's test key, which the library trusts
 # The maker's way to sign a package with openssl alone, as unpacker/README.md shows it.
@@ -104,6 +105,9 @@ class S:
     logfile: str = "windows/DefPatch.log"  # where the run's block goes, under C:\ (None: nowhere)
     log: list = None              # the run's block, line by line, without time and process id
     logcheck: object = None       # a function of the log's blocks (lists of lines, in order) and the runner
+    restore: bool = False         # the definition files end as before the setup's runs, the copies stay
+    kept: str = ""                # files that end as the setup left them
+    records: str = None           # the directories that end with a restore record (default: those backed up)
 
 
 class Runner:
@@ -175,7 +179,7 @@ class Runner:
                         continue
                     st = os.lstat(os.path.join(top, n))
                     data = open(os.path.join(top, n), "rb").read() if n != "filler" else b""
-                    shot[rel + n] = (data, st.st_mtime_ns, st.st_mode & 0o222 == 0)
+                    shot[rel + n] = "record" if n == RECORD else (data, st.st_mtime_ns, st.st_mode & 0o222 == 0)
         return shot
 
     def prepare(self, s):
@@ -213,6 +217,8 @@ class Runner:
         values = {"apppath": "C:\\t\\GlimOn\\glimonav.exe", "sharedir": DIRS["G"], "Directory": DIRS["D"]}
         for where, value in {**values, **s.reg}.items():
             self.set_value(KEYS.get(where, where), value)
+        os.utime(self.path("run/DefPatch.exe"), ns=(s.time, s.time))
+        self.pristine = self.snapshot()  # as before any run, for a restore to bring back
         if s.setup:
             s.setup(self)
         os.utime(self.path("run/DefPatch.exe"), ns=(s.time, s.time))
@@ -224,10 +230,10 @@ class Runner:
                   agent + "Prompt Download": None, agent + "Prompt Install": None, agent + "WebSite": None,
                   where + "Path": None, where: None}
         wrote = s.wrote or ("all" if s.exit == 1 else "none")
-        if wrote != "none":
+        if wrote not in ("none", "agent"):
             data = (s.date.encode() + b"\0" * 10)[:10]
             wanted[KEYS["date"]] = "1 " + (data if b"\0" in data else data + b"\0").hex()  # Wine adds the end
-        if wrote == "all":
+        if wrote in ("all", "agent"):
             text = lambda t: "1 " + (t.encode("latin-1") + b"\0" * 256)[:256].hex()
             last = s.agent or DIRS[s.found[-1]]
             wanted.update({agent + "Download Day": "4 ffffffff", agent + "Download Hour": "4 ffffffff",
@@ -269,6 +275,14 @@ class Runner:
             for rel in s.backup.split():
                 folder, name = rel.rsplit("/", 1)
                 want[folder + "/Backup/" + name] = before[rel]
+        if s.restore:  # the definition files as before the setup's update; the copies stay, the records go
+            want = {k: v for k, v in want.items() if "/Backup" in k or k in self.pristine}
+            want.update({k: v for k, v in self.pristine.items() if "/Backup" not in k})
+            want.update({k: None for k in before if k.endswith(RECORD)})
+        want.update({k: before.get(k) for k in s.kept.split()})
+        records = s.found if s.records is None and s.backup is not None else s.records or ""
+        want.update({FOLDERS[letter] + "/Backup/" + RECORD: "record" for letter in records})
+        want = {k: v for k, v in want.items() if v is not None}
         want.update({d: "folder" for d in s.mkdirs.split()})
         want = {k: v for k, v in want.items() if not k.startswith("tmp/")}
         if scripted:
@@ -316,7 +330,7 @@ class Runner:
         return problems + (["log:\n    " + "\n    ".join(" ".join(e) for e in entries)] if problems else [])
 
 def show(state):
-    if state is None or state == "folder":
+    if state is None or isinstance(state, str):
         return state or "nothing"
     data, when, readonly = state
     return f"{(data or b'')[:40]!r} at {time.strftime('%Y-%m-%d %H:%M:%S', time.gmtime(when // 10**9))}.{when % 10**9:09d}" \

@@ -45,6 +45,13 @@ START = ["DefPatch started, update of 12/5/1997, switches /S"]  # a silent run's
 LOG = "C:\\windows\\DefPatch.log"
 MANY = {f"F{i:02}.DAT": os.urandom(256 << 10) for i in range(1, 20)}  # 19 files that do not compress, 4.75 MiB
 ALL_MANY = " ".join(f"{d}/F{i:02}.DAT" for d in "GD" for i in range(1, 20))
+RESTORE = dict(restore=True, new="", temp="")  # a row that ends with the files as before its setup's update
+RESTORED = "Zorvane Virus Definition Restore: The update of 12/5/1997 was undone. "
+RECORD_G = "G/Backup/" + harness.RECORD
+DAMAGES = {"cut short": lambda t: t[:-5], "of another kind": lambda t: t.replace(b"restore", b"other"),
+           "over-long": lambda t: t.replace(b"end\r\n", b"#" * 3000 + b"\r\nend\r\n"),
+           "naming a path": lambda t: t.replace(b"replaced A.DAT", b"replaced ..\\..\\x"),
+           "naming 20 files": lambda t: t.replace(b"end", b"".join(b"added F%02d\r\n" % i for i in range(20)) + b"end")}
 OLD_LOG = b"2026-01-01 00:00:00 1 a line of an earlier run\r\n" * 20481  # just past 1 MiB less a block's room
 FULL_DIR = "C:\\t\\" + "g" * 249 + "\\"         # 255 characters: with its terminator the whole buffer
 LONG_DIR = "C:\\t\\" + "g" * 244 + "\\"         # 250 characters: with A.DAT a path of 255
@@ -53,6 +60,20 @@ DIAG = ["Diagnostic:: In diagnostic mode", "DefPatch dated:: 12/5/1997"]
 TRANSFERS = ["Xfering: 10/1/1997: A.DAT", "Not Xfering: B.DAT is dated 1/3/1998",
              "Transfering - no copy exists: C.DAT", "Xfering: 10/1/1997: A.DAT",
              "Transfering - no copy exists: B.DAT", "Xfering: 12/5/1997: C.DAT"]
+
+
+def ran(*runs, at=UPDATE, then=None):
+    """A setup that runs DefPatch silently with each command line in turn (the last dated `at`), each ending with
+    exit 1, and then `then`."""
+    def setup(r):
+        for i, args in enumerate(runs):
+            when = at if i == len(runs) - 1 else UPDATE
+            os.utime(r.path("run/DefPatch.exe"), ns=(when, when))
+            got = r.cmd("run", "C:\\t\\run", "-1", args, "TMP=C:\\t\\tmp\\;TEMP=C:\\t\\tmp\\")
+            assert got[-1] == "exit 1", got
+        if then:
+            then(r)
+    return setup
 
 
 def names(*entries, method=zipfile.ZIP_STORED):
@@ -173,7 +194,7 @@ SCENARIOS = [
     S("a backup that cannot be made keeps the installed file, and says so", args="",
       windows=[welcome(), found("tick ok"), "Backup failed: Could not back up C:\\t\\G\\A.DAT; the file was kept as it is.",
                complete()], files={"G/Backup": b"a file in the way"}, installed="G/A.DAT:old",
-      new="G/B.DAT G/C.DAT D/A.DAT D/B.DAT D/C.DAT", mkdirs="D/Backup"),
+      new="G/B.DAT G/C.DAT D/A.DAT D/B.DAT D/C.DAT", mkdirs="D/Backup", records="D"),
     S("repainting the files-found dialog many times leaves its GDI objects as they were", args="",
       windows=[welcome(), found("gdi=40 ok"), "note gdi objects: 0 more after 40 paints", complete()]),
     S("every paint of the files-found dialog finds the products afresh", args="",
@@ -336,6 +357,31 @@ SCENARIOS = [
       setup=lambda r: r.write("../windows/DefPatch.log", OLD_LOG),
       logcheck=lambda blocks, r: len(blocks) == 1 and open(r.windows + "/DefPatch.old.log", "rb").read() == OLD_LOG),
 
+    # Undoing an update: backups in any run (/B), and the restore (/R).
+    S("a silent update with /B is undone by /S /R: files back with their times, added files gone, the date as before",
+      args="/S /R /F", setup=ran("/S /B"), **RESTORE, reg=dict(date="11/1/1997"), date="11/1/1997"),
+    S("a second /S /R finds nothing to restore: exit 5, nothing changed", args="/S /R", setup=ran("/S /B", "/S /R"),
+      exit=5, new="", temp="", wrote="agent"),
+    S("the same update twice with /B, then /S /R: the set from before the first run comes back", args="/S /R",
+      setup=ran("/S /B", "/S /B"), **RESTORE, wrote="agent"),
+    S("/B, then a later update without backups, then /S /R: nothing to restore, the later files stay", args="/S /R",
+      setup=ran("/S /B", "/S", at=ns(1997, 12, 6)), exit=5, new="", temp="", wrote="all", date="12/6/1997"),
+    S("/S /R where nothing was ever kept: exit 5, no file or registry value touched", args="/S /R", exit=5, new=""),
+    S("/R at the PC says in one box what was undone", args="/R", setup=ran("/S /B"), **RESTORE, wrote="agent",
+      windows=[RESTORED + "Definition files put back: 3; removed: 2."]),
+    S("/B at the PC starts with the backup box ticked", args="/B", windows=[welcome(), found(), complete()],
+      backup="G/A.DAT D/A.DAT D/C.DAT"),
+    S("/B at the PC, the backup box unticked: no backups", args="/B", windows=[welcome(), found("tick ok"), complete()]),
+    S("a restore leaves a file changed since the update and one whose copy is gone, says so, and restores the rest",
+      args="/R", setup=ran("/S /B", then=lambda r: [r.write("D/A.DAT", b"changed"), os.remove(r.path("G/Backup/A.DAT"))]),
+      windows=["Not Restored: C:\\t\\G\\A.DAT was left as it is: its copy in Backup is missing or unreadable.",
+               "Not Restored: C:\\t\\D\\A.DAT was left as it is: it has changed since the update.",
+               RESTORED + "Definition files put back: 1; removed: 2. Files left as they were: 2 (the log says why)."],
+      **RESTORE, kept="G/A.DAT D/A.DAT", records="GD", exit=6, wrote="agent"),
+    *[S(f"a restore record {what} is refused whole, the other directory restored", args="/S /R", exit=6, **RESTORE,
+        setup=ran("/S /B", then=lambda r, damage=damage: r.write(RECORD_G, damage(open(r.path(RECORD_G), "rb").read()))),
+        kept="G/A.DAT G/C.DAT", records="G", wrote="agent") for what, damage in DAMAGES.items()],
+
     # The update's date: UTC, as month/day/year, 10 bytes of it in the registry.
     S("the date of a program written at 1:00 UTC is that day's, five hours west of UTC too",
       time=ns(1997, 12, 6, 1), date="12/6/1997"),
@@ -426,7 +472,10 @@ def main():
             print(f"skip  {s.name}: no volume {s.needs} (mounting one needs root)")
             skipped += 1
             continue
-        problems = runner.run(s)
+        try:
+            problems = runner.run(s)
+        except AssertionError as e:  # a setup that did not go as it should
+            problems = [f"setup: {e}"]
         print(("ok    " if not problems else "FAIL  ") + s.name, flush=True)
         for p in problems:
             print("      " + p.replace("\n", "\n      "))
