@@ -7,8 +7,9 @@
 
 #include <windows.h>
 
+#include <stdio.h>
+
 #include <cstdarg>
-#include <cstdio>
 
 #include "run/handles.h"
 #include "run/text.h"
@@ -111,16 +112,15 @@ void logLine(const char* format, ...)
     char line[1024];
     SYSTEMTIME now;
     GetSystemTime(&now);
-    int length = std::snprintf(line, sizeof line, "%04u-%02u-%02u %02u:%02u:%02u %lu ", now.wYear, now.wMonth,
-                               now.wDay, now.wHour, now.wMinute, now.wSecond, GetCurrentProcessId());
-    if (length < 0)
+    if (!formatText(line, "%04u-%02u-%02u %02u:%02u:%02u %lu ", now.wYear, now.wMonth, now.wDay, now.wHour,
+                    now.wMinute, now.wSecond, GetCurrentProcessId()))
         return;
-    const std::size_t prefix = static_cast<std::size_t>(length);
+    const std::size_t prefix = textLength(line);
     char* text = line + prefix;
     const std::size_t room = sizeof line - prefix - 2; // and CR LF
     std::va_list args;
     va_start(args, format);
-    std::vsnprintf(text, room, format, args);
+    _vsnprintf(text, room, format, args); // a text that does not fit is cut, unterminated
     va_end(args);
     text[room - 1] = '\0';
     std::size_t end = prefix;

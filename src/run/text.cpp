@@ -1,7 +1,8 @@
 // Bounded text operations on fixed buffers (see text.h).
 #include "run/text.h"
 
-#include <cstdio>
+#include <stdio.h>
+
 #include <cstring>
 
 std::size_t textLength(const char* text)
@@ -66,7 +67,9 @@ bool formatText(char* dest, std::size_t capacity, const char* format, ...)
         return false;
     std::va_list args;
     va_start(args, format);
-    int length = std::vsnprintf(scratch, capacity, format, args);
+    // The system's own formatter (msvcrt): it writes at most `capacity`
+    // characters and answers -1 for a text that does not fit.
+    int length = _vsnprintf(scratch, capacity, format, args);
     va_end(args);
     if (length < 0 || static_cast<std::size_t>(length) >= capacity)
         return false;
