@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
 """Makes res/welcome.bmp, the banner beside the welcome dialog's texts.
 
-An upright 109 x 244 pixel, 8 bits per pixel, 256-colour, uncompressed Windows
-bitmap (BITMAPINFOHEADER, bottom-up rows padded to 4 bytes): a grey banner with a
-drawing of a computer at the top and the maker's name running down its length.
-The letters come from the small pixel font below, drawn three times their size
-and turned a quarter turn clockwise.
+An upright 109 x 244 pixel, 8 bits per pixel Windows bitmap (BITMAPINFOHEADER,
+bottom-up rows), run-length encoded (BI_RLE8) with a colour table of the 42
+colours it uses, so that it takes a few kilobytes of the program: a grey banner,
+darker towards its foot, with a drawing of a computer at the top and the
+maker's name running down its length. The letters come from the small pixel
+font below, drawn three times their size and turned a quarter turn clockwise.
 
     tools/make-bitmap.py [OUTPUT]     (default: res/welcome.bmp beside this tool)
 """
@@ -15,8 +16,8 @@ import sys
 
 WIDTH, HEIGHT = 109, 244
 
-# The colour table: the colours the drawing uses first, then a grey ramp to fill
-# the 256 entries.
+# The colour table: the colours the drawing uses first, then a grey ramp for the
+# banner: each row is one grey, so that it runs the width of the banner.
 COLOURS = [
     (0, 0, 0),        # 0 black: outlines
     (255, 255, 255),  # 1 white: bevel light
@@ -31,7 +32,7 @@ COLOURS = [
 ]
 BLACK, WHITE, DARK, CASE, CASE_SHADOW, SCREEN, SCREEN_TEXT, NAME, NAME_SHADOW, LIGHT = range(10)
 GREY_BASE = len(COLOURS)
-GREY_STEPS = 256 - GREY_BASE
+GREY_STEPS = 32
 palette = COLOURS + [(g, g, g) for g in
                      (round(112 + 120 * i / (GREY_STEPS - 1)) for i in range(GREY_STEPS))]
 
@@ -70,12 +71,10 @@ def frame(x0, y0, x1, y1, colour):
 
 
 def banner():
-    # Lighter towards the middle of the width, darker towards the foot.
+    # Darker towards the foot.
     for y in range(HEIGHT):
         for x in range(WIDTH):
-            across = 1.0 - abs(x - WIDTH / 2) / (WIDTH / 2)
-            down = y / (HEIGHT - 1)
-            pixels[y][x] = grey(0.55 + 0.35 * across - 0.3 * down)
+            pixels[y][x] = grey(0.8 - 0.3 * y / (HEIGHT - 1))
     frame(0, 0, WIDTH - 1, HEIGHT - 1, DARK)
     fill(1, 1, WIDTH - 2, 1, WHITE)
     fill(1, 1, 1, HEIGHT - 2, WHITE)
@@ -137,13 +136,19 @@ def name(text, top, right, scale=3):
 
 
 def bitmap_file():
-    row_size = (WIDTH + 3) // 4 * 4
     image = bytearray()
     for y in range(HEIGHT - 1, -1, -1):  # bottom-up
-        row = bytes(pixels[y])
-        image += row + bytes(row_size - WIDTH)
+        x = 0
+        while x < WIDTH:  # encoded mode: a count and the colour it repeats
+            run = 1
+            while x + run < WIDTH and run < 255 and pixels[y][x + run] == pixels[y][x]:
+                run += 1
+            image += bytes((run, pixels[y][x]))
+            x += run
+        image += bytes((0, 0))  # end of the row
+    image += bytes((0, 1))  # end of the bitmap
     colour_table = b"".join(struct.pack("<BBBB", b, g, r, 0) for (r, g, b) in palette)
-    info = struct.pack("<IiiHHIIiiII", 40, WIDTH, HEIGHT, 1, 8, 0, len(image), 2835, 2835, 256, 0)
+    info = struct.pack("<IiiHHIIiiII", 40, WIDTH, HEIGHT, 1, 8, 1, len(image), 2835, 2835, len(palette), 0)
     offset = 14 + len(info) + len(colour_table)
     header = struct.pack("<2sIHHI", b"BM", offset + len(image), 0, 0, offset)
     return header + info + colour_table + bytes(image)
@@ -152,7 +157,7 @@ def bitmap_file():
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     output = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "res", "welcome.bmp")
-    assert len(palette) == 256
+    assert len(palette) == 42
     banner()
     computer()
     name("Zorvane", top=113, right=64)
