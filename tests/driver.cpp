@@ -11,7 +11,7 @@
 //       starts DIR\DefPatch.exe with the show command SHOW (-1: none) and the
 //       environment entries ENV ("NAME=value;..."), and answers the windows it
 //       is to show, each described as the driver describes it ("CAPTION:
-//       TEXTS"), in order, each with its ACTION. Prints "win CAPTION: TEXTS"
+//       TEXTS", or "*" for whatever comes next), in order, each with its ACTION. Prints "win CAPTION: TEXTS"
 //       per window answered, "note ..." for what an action saw or what went
 //       wrong, and "exit CODE" ("other exit CODE" first for a run started
 //       by also). An editor the run opened is reported as "note
@@ -22,7 +22,9 @@
 // close is the close box; kill ends the program then and there; paint=LINE|LINE
 // repaints the window and compares the painted directory lines with the same
 // lines drawn here; gdi=N repaints it N times and compares the process's GDI
-// objects before and after; regdel=KEY removes a registry key under
+// objects before and after; shot prints the window's place on the screen,
+// "note shot LEFT TOP WIDTH HEIGHT", and waits for a line on its standard
+// input, once its picture is taken; regdel=KEY removes a registry key under
 // HKEY_LOCAL_MACHINE; also=CMDLINE starts a run beside, as the command does;
 // await=PATH|TEXT waits until the file PATH holds TEXT.
 #include <windows.h>
@@ -442,6 +444,14 @@ std::string await(const Child& child, const Strings& what)
     return text.find(what[1]) != std::string::npos ? "found " + what[1] : "never found " + what[1];
 }
 
+std::string rectOf(HWND window)
+{
+    RECT r;
+    GetWindowRect(window, &r);
+    return std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right - r.left) + " " +
+           std::to_string(r.bottom - r.top);
+}
+
 void perform(Child& child, HWND window, const std::string& action)
 {
     for (const std::string& step : split(action, ' ')) {
@@ -454,6 +464,11 @@ void perform(Child& child, HWND window, const std::string& action)
             SendMessageTimeoutA(window, WM_NEXTDLGCTL, 0, FALSE, SMTO_NORMAL, 5000, nullptr);
         else if (step == "close")
             PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+        else if (step == "shot") { // the controller takes its picture, then says to go on
+            char go[8];
+            say("note shot " + rectOf(window));
+            std::fgets(go, sizeof go, stdin);
+        }
         else if (step == "kill")
             TerminateProcess(child.process, 9999);
         else if (step.rfind("also=", 0) == 0)
@@ -552,7 +567,7 @@ void run(const Strings& f)
         if (!window)
             continue;
         const std::string seen = describe(window);
-        if (next + 1 < f.size() && seen == f[next]) {
+        if (next + 1 < f.size() && (seen == f[next] || f[next] == "*")) {
             answered.push_back(window);
             say("win " + seen);
             perform(child, window, f[next + 1]);

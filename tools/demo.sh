@@ -2,7 +2,7 @@
 # The demo: a whole update of two demo product installs, in a throwaway 32-bit
 # Wine prefix of the build tree.
 #
-#   tools/demo.sh [--interactive] [--silent] [--release DIR] [BUILD_ROOT]
+#   tools/demo.sh [--interactive] [--silent] [--pictures DIR] [--release DIR] [BUILD_ROOT]
 #
 # It builds the i686 DefPatch.exe and zunpck32.dll (the release build), installs
 # a demo GlimOn AV and a demo Dravomire (registry values and program files) in a
@@ -19,17 +19,22 @@
 #   --silent        the run is DefPatch.exe /S, as an administrator pushes it.
 #   --interactive   the run is yours: the dialogs open on your own X display
 #                   ($DISPLAY) and you answer them.
+#   --pictures DIR  take pictures of the windows a user meets (tools/pictures.py)
+#                   instead, as PNG files in DIR: the README's docs/ are made so.
+#                   The "Fatal" box needs a small volume, which only root can
+#                   mount: without root that picture is left out.
 #   --release DIR   use DefPatch.exe, zunpck32.dll and virusdef.zpk from a release
 #                   folder made by tools/release.sh instead of the demo package.
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
 
-mode=driven release=""
+mode=driven release="" pictures=""
 while [ $# -gt 0 ]; do
     case $1 in
         --interactive) mode=interactive; shift ;;
         --silent) mode=silent; shift ;;
         --release) release=$(cd "$2" && pwd); shift 2 ;;
+        --pictures) mode=pictures; pictures=$(mkdir -p "$2" && cd "$2" && pwd); shift 2 ;;
         -h|--help) sed -n '2,/^[^#]/p' "$0" | sed '$d' | sed 's/^# \{0,1\}//'; exit 0 ;;
         -*) echo "demo: unknown option $1 (see --help)" >&2; exit 2 ;;
         *) break ;;
@@ -137,14 +142,30 @@ snapshot() { # directory
 }
 before_shared=$(snapshot "$shared") before_dravomire=$(snapshot "$dravomire")
 
+if [ "$mode" = pictures ]; then
+    [ -x /usr/bin/import ] || { [ "$(id -u)" -eq 0 ] || sudo=sudo; ${sudo:-} apt-get install -y -qq imagemagick >/dev/null; }
+    echo "== pictures of the windows, in $pictures"
+    if [ "$(id -u)" -eq 0 ]; then
+        # Drive F: a full 1 MiB volume, for the "Fatal" box.
+        mkdir -p "$demo/full"
+        mount -t tmpfs -o size=1m tmpfs "$demo/full"
+        trap 'umount "$demo/full"; wine_env_stop' EXIT
+        head -c 1048576 /dev/zero > "$demo/full/filler" 2>/dev/null || true
+        ln -sfn "$demo/full" "$WINEPREFIX/dosdevices/f:"
+        export PICTURE_FULL_DRIVE=1
+    fi
+    python3 "$src/tools/pictures.py" "$bin/defpatch_drive.exe" "$start" "$pictures"
+    exit
+fi
+
 echo
 echo "== running DefPatch.exe (started in $(winpath "$start"))"
 status=0
 # The driver (tests/driver.cpp) runs the program and answers each window in turn.
-drive() { # command line, then one answer per window
+drive() { # command line, then one answer per window, whatever window comes
     local line answer
     line=$(printf 'run\t%s\t-1\t%s\t' "$(winpath "$start")" "$1")
-    for answer in "${@:2}"; do line+=$'\t'$answer; done
+    for answer in "${@:2}"; do line+=$'\t*\t'$answer; done
     printf '%s\n' "$line" |
         "$WINE" "$bin/defpatch_drive.exe" 2>/dev/null | tr -d '\r' |
         grep -v '^\.$' | sed 's/^win /   window: /;s/^note /   /;s/^exit /   exit code /'
