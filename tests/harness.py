@@ -58,10 +58,10 @@ def package(files=("A.DAT", "B.DAT", "C.DAT"), method=zipfile.ZIP_DEFLATED):
 
 
 def sign(data, key=None):
-    """The package signed by the recipe of unpacker/README.md."""
+    """The package signed by the recipe of unpacker/README.md, run as it stands there, by /bin/sh."""
     with tempfile.TemporaryDirectory() as work:
         open(work + "/in.zpk", "wb").write(data)
-        subprocess.run(["bash", "-ec", RECIPE], check=True, capture_output=True,
+        subprocess.run(["/bin/sh", "-ec", RECIPE], check=True, capture_output=True,
                        env={**os.environ, "PACKAGE": work + "/in.zpk", "KEY": key or KEY, "OUT": work + "/out.zpk"})
         return open(work + "/out.zpk", "rb").read()
 

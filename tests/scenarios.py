@@ -162,6 +162,15 @@ def comment(data, length):
     return data[:END + 20] + length.to_bytes(2, "little") + data[END + 22:]
 
 
+def zipped():
+    """The default package as Info-ZIP zip makes it."""
+    with tempfile.TemporaryDirectory() as work:
+        for name in ("A.DAT", "B.DAT", "C.DAT"):
+            open(os.path.join(work, name), "wb").write(b"new " + name.encode())
+        subprocess.run(["zip", "-q", "out.zpk", "A.DAT", "B.DAT", "C.DAT"], cwd=work, check=True)
+        return open(work + "/out.zpk", "rb").read()
+
+
 def zpk_packed():
     """The default package as zpk packs and signs it."""
     with tempfile.TemporaryDirectory() as work:
@@ -417,6 +426,7 @@ SCENARIOS = [
 
     # Signatures: only what the maker signed is installed, and only as signed.
     S("a package packed and signed by zpk", package=zpk_packed(), signed=False),
+    S("a package made by zip, signed by the README's recipe under /bin/sh", package=zipped()),
     refused("unsigned, and logged", package(), 24, signed=False,
             log=START + ["GlimOn AV found, definition directory C:\\t\\G\\", "Dravomire found, definition directory C:\\t\\D\\",
                          "package placed as C:\\t\\tmp\\virusdef.zpk", "package refused by the unpacker, status 24: not "

@@ -22,6 +22,7 @@ ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 
 have setpriv                      || need+=(util-linux)
 have python3                      || need+=(python3)
 have unzip                        || need+=(unzip)
+have zip                          || need+=(zip)
 [ -x /usr/bin/time ]              || need+=(time)
 
 [ ${#need[@]} -eq 0 ] && exit 0
