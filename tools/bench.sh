@@ -166,3 +166,6 @@ print('  peak memory (median of the runs\' peaks): update %.1f MiB (max %.1f), e
 print('  update\'s peak above the empty program\'s: %.1f MiB  (goal: at most 8 MiB)  %s'
       % (extra, 'met' if extra <= 8 else 'NOT MET'))
 EOF
+
+# The maker's tool against unzip, natively.
+"$src/tools/bench-zpk.sh" "$root"
