@@ -29,9 +29,9 @@ voidpf ZpkExtractor::allocate(voidpf self, uInt items, uInt size)
 {
     ZpkExtractor& extractor = *static_cast<ZpkExtractor*>(self);
     // Rounded up so that every block stays aligned for inflate's state; in 64
-    // bits the product of two 32-bit numbers cannot overflow.
+    // bits neither the product of two 32-bit numbers nor the sum overflows.
     const std::uint64_t bytes = (static_cast<std::uint64_t>(items) * size + 15) & ~static_cast<std::uint64_t>(15);
-    if (bytes > extractor.memoryLimit_ - extractor.memoryUsed_)
+    if (extractor.memoryUsed_ + bytes > extractor.memoryLimit_)
         return Z_NULL;
     unsigned char* block = extractor.memory_ + extractor.memoryUsed_;
     // Zeroed as the heap's calloc would: nothing of an earlier file shows through.
