@@ -346,6 +346,11 @@ SCENARIOS = [
       **{**ON_SMALL, "setup": lambda r: [os.mkdir(r.path("S/tmp")), r.fill(2900000)]},
       package=package({"A.DAT": BIG * 3}), windows=[debugging(21)], new="", found="GS",
       temp="DefPatch.exe zunpck32.dll"),
+    S("a full temporary drive in the second file: the first installed, the second's part removed, its copy whole",
+      tmp="S:\\tmp\\", **{**ON_SMALL, "setup": lambda r: [os.mkdir(r.path("S/tmp")), r.fill(2900000)]},
+      package=package({"A.DAT": BIG, "B.DAT": BIG * 3}), windows=[debugging(21)], found="GS",
+      installed="G/A.DAT:old G/B.DAT:old S/D/A.DAT:old S/D/B.DAT:old", new="G/A.DAT S/D/A.DAT",
+      temp="DefPatch.exe zunpck32.dll"),
 
     # Unattended runs: one at a time, and the log.
     S("two silent runs started together both update, one after the other", package=package(MANY), installed="",

@@ -105,3 +105,6 @@ unpacked_size=$(cat "$bench"/files/*.DAT | wc -c)
 echo "package: 19 files, $((package_size / 1048576)) MiB packed, $((unpacked_size / 1048576)) MiB unpacked, into 2 definition directories"
 python3 "$src/tools/bench-rounds.py" "$rounds" "$release" "$temp" "$bench" "$shared" "$dravomire" \
     "$root/test-key/public.pem" "$prefix"
+
+# The maker's tool against unzip, natively.
+"$src/tools/bench-zpk.sh" "$root"

@@ -22,6 +22,27 @@ void ZpkExtractor::end()
     inflating_ = false;
     active_ = false;
     std::memset(&stream_, 0, sizeof stream_);
+    memoryUsed_ = 0;
+}
+
+voidpf ZpkExtractor::allocate(voidpf self, uInt items, uInt size)
+{
+    ZpkExtractor& extractor = *static_cast<ZpkExtractor*>(self);
+    // Rounded up so that every block stays aligned for inflate's state; in 64
+    // bits neither the product of two 32-bit numbers nor the sum overflows.
+    const std::uint64_t bytes = (static_cast<std::uint64_t>(items) * size + 15) & ~static_cast<std::uint64_t>(15);
+    if (extractor.memoryUsed_ + bytes > extractor.memoryLimit_)
+        return Z_NULL;
+    unsigned char* block = extractor.memory_ + extractor.memoryUsed_;
+    // Zeroed as the heap's calloc would: nothing of an earlier file shows through.
+    std::memset(block, 0, static_cast<std::size_t>(bytes));
+    extractor.memoryUsed_ += static_cast<std::size_t>(bytes);
+    return block;
+}
+
+void ZpkExtractor::release(voidpf, voidpf)
+{
+    // Given back all at once by end().
 }
 
 ZpkStatus ZpkExtractor::begin(const ZpkEntry& entry)
@@ -33,14 +54,23 @@ ZpkStatus ZpkExtractor::begin(const ZpkEntry& entry)
     written_ = 0;
     crc_ = static_cast<std::uint32_t>(crc32(0, Z_NULL, 0));
     if (entry.method == zpkformat::kMethodDeflated) {
-        // Raw deflate, as ZIP stores it: no zlib header or trailer.
-        int result = inflateInit2(&stream_, -MAX_WBITS);
-        if (result != Z_OK)
-            return result == Z_MEM_ERROR ? ZPK_ERR_OUT_OF_MEMORY : ZPK_ERR_DATA_DAMAGED;
+        stream_.zalloc = allocate;
+        stream_.zfree = release;
+        stream_.opaque = this;
+        // Raw deflate, as ZIP stores it: no zlib header or trailer. The
+        // parameters are fixed, so only memory can be missing.
+        if (inflateInit2(&stream_, -MAX_WBITS) != Z_OK)
+            return fail(ZPK_ERR_OUT_OF_MEMORY);
         inflating_ = true;
     }
     active_ = true;
     return ZPK_DONE;
+}
+
+ZpkStatus ZpkExtractor::fail(ZpkStatus status)
+{
+    end();
+    return status;
 }
 
 ZpkStatus ZpkExtractor::emit(ZpkSink& sink, const unsigned char* data, std::size_t length)
@@ -74,68 +104,41 @@ ZpkStatus ZpkExtractor::step(ZpkSource& source, ZpkSink& sink)
     if (!active_)
         return ZPK_ERR_NOT_READY;
 
-    if (!inflating_) {
-        std::size_t count = compressedLeft_ < kOutputChunk ? compressedLeft_ : kOutputChunk;
-        if (count > 0) {
-            if (!source.readAt(readOffset_, output_, count)) {
-                end();
-                return ZPK_ERR_PACKAGE_UNREADABLE;
-            }
-            readOffset_ += count;
-            compressedLeft_ -= static_cast<std::uint32_t>(count);
-            ZpkStatus status = emit(sink, output_, count);
-            if (status != ZPK_DONE) {
-                end();
-                return status;
-            }
-        }
-        return compressedLeft_ == 0 ? finish() : ZPK_WORKING;
-    }
-
-    if (stream_.avail_in == 0 && compressedLeft_ > 0) {
+    // The next piece of the package: a stored file's bytes go out as they
+    // are, a deflated file's feed inflate until it has used them up.
+    if (!inflating_ || stream_.avail_in == 0) {
         std::size_t count = compressedLeft_ < kInputChunk ? compressedLeft_ : kInputChunk;
-        if (!source.readAt(readOffset_, input_, count)) {
-            end();
-            return ZPK_ERR_PACKAGE_UNREADABLE;
-        }
+        if (count > 0 && !source.readAt(readOffset_, input_, count))
+            return fail(ZPK_ERR_PACKAGE_UNREADABLE);
         readOffset_ += count;
         compressedLeft_ -= static_cast<std::uint32_t>(count);
+        if (!inflating_) {
+            ZpkStatus status = emit(sink, input_, count);
+            if (status != ZPK_DONE)
+                return fail(status);
+            return compressedLeft_ == 0 ? finish() : ZPK_WORKING;
+        }
         stream_.next_in = input_;
         stream_.avail_in = static_cast<uInt>(count);
     }
     stream_.next_out = output_;
     stream_.avail_out = static_cast<uInt>(kOutputChunk);
     int result = inflate(&stream_, Z_NO_FLUSH);
-    std::size_t produced = kOutputChunk - stream_.avail_out;
-    if (result == Z_MEM_ERROR) {
-        end();
-        return ZPK_ERR_OUT_OF_MEMORY;
-    }
+    if (result == Z_MEM_ERROR)
+        return fail(ZPK_ERR_OUT_OF_MEMORY);
     // Z_BUF_ERROR: no progress was possible, so the input ran out before the
-    // end of the stream.
-    if (result != Z_OK && result != Z_STREAM_END) {
-        end();
-        return ZPK_ERR_DATA_DAMAGED;
-    }
-    ZpkStatus status = emit(sink, output_, produced);
-    if (status != ZPK_DONE) {
-        end();
-        return status;
-    }
-    if (result == Z_STREAM_END) {
-        // Bytes left after the end of the stream do not belong to any file.
-        if (stream_.avail_in != 0 || compressedLeft_ != 0) {
-            end();
-            return ZPK_ERR_DATA_DAMAGED;
-        }
-        return finish();
-    }
-    if (stream_.avail_in == 0 && compressedLeft_ == 0 && produced < kOutputChunk) {
-        // All input consumed, output not full, yet no end of stream: truncated.
-        end();
-        return ZPK_ERR_DATA_DAMAGED;
-    }
-    return ZPK_WORKING;
+    // end of the stream (one step after the last input was used up).
+    if (result != Z_OK && result != Z_STREAM_END)
+        return fail(ZPK_ERR_DATA_DAMAGED);
+    ZpkStatus status = emit(sink, output_, kOutputChunk - stream_.avail_out);
+    if (status != ZPK_DONE)
+        return fail(status);
+    if (result == Z_OK)
+        return ZPK_WORKING;
+    // Bytes left after the end of the stream do not belong to any file.
+    if (stream_.avail_in != 0 || compressedLeft_ != 0)
+        return fail(ZPK_ERR_DATA_DAMAGED);
+    return finish();
 }
 
 ZpkStatus extractEntry(ZpkExtractor& extractor, const ZpkEntry& entry, ZpkSource& source, ZpkSink& sink)

@@ -3,7 +3,9 @@
 // Each step reads at most 32 KiB of the package and produces at most 64 KiB,
 // so the library can return to its caller between pieces. The extractor
 // never produces more than the entry's declared size, and only reports a
-// file complete once its size and CRC-32 are right.
+// file complete once its size and CRC-32 are right. Whatever ends a file,
+// completion or a failure, also ends everything the extractor held for it:
+// a later begin() starts as on a new extractor.
 #pragma once
 
 #include <cstddef>
@@ -29,6 +31,8 @@ class ZpkExtractor {
 public:
     static constexpr std::size_t kInputChunk = 32 * 1024;
     static constexpr std::size_t kOutputChunk = 64 * 1024;
+    // inflate's state (about 7 KiB) and its 32 KiB window, with room to spare.
+    static constexpr std::size_t kInflateMemory = 48 * 1024;
 
     ZpkExtractor();
     ~ZpkExtractor();
@@ -47,9 +51,16 @@ public:
     // Drops the current file, if any.
     void end();
 
+    // How much of its memory inflate may have: tests give it less, to run the
+    // paths where inflate cannot get its memory. Takes effect at begin().
+    void limitInflateMemory(std::size_t bytes) { memoryLimit_ = bytes < kInflateMemory ? bytes : kInflateMemory; }
+
 private:
     ZpkStatus finish();
+    ZpkStatus fail(ZpkStatus status);
     ZpkStatus emit(ZpkSink& sink, const unsigned char* data, std::size_t length);
+    static voidpf allocate(voidpf self, uInt items, uInt size);
+    static void release(voidpf self, voidpf address);
 
     z_stream stream_;
     bool inflating_ = false;
@@ -61,6 +72,11 @@ private:
     std::uint32_t crc_ = 0;
     unsigned char input_[kInputChunk];
     unsigned char output_[kOutputChunk];
+    // inflate's memory is the extractor's own, never the heap's; it is all
+    // given back when the file ends.
+    alignas(16) unsigned char memory_[kInflateMemory];
+    std::size_t memoryUsed_ = 0;
+    std::size_t memoryLimit_ = kInflateMemory;
 };
 
 // Unpacks a whole entry into `sink` (for the tool and tests).

@@ -72,7 +72,7 @@ ZpkStatus findEndRecord(Window& window, EndRecord& end)
 {
     std::uint64_t size = window.size();
     if (size < kEndOfCentralSize)
-        return window.readFailed() ? ZPK_ERR_PACKAGE_UNREADABLE : ZPK_ERR_NOT_A_PACKAGE;
+        return ZPK_ERR_NOT_A_PACKAGE;
     std::uint64_t last = size - kEndOfCentralSize;
     std::uint64_t first = last > kMaxCommentLength ? last - kMaxCommentLength : 0;
     for (std::uint64_t p = last + 1; p-- > first;) {
@@ -147,9 +147,11 @@ ZpkStatus checkLocalHeader(Window& window, const unsigned char* centralName, std
                            std::uint16_t flags, std::uint32_t localOffset, std::uint32_t centralOffset,
                            ZpkEntry& entry)
 {
-    if (static_cast<std::uint64_t>(localOffset) + kLocalHeaderSize > centralOffset)
+    // The header with the name the central directory gives, in one piece (the
+    // caller copied the central name out, as the window moves on).
+    if (static_cast<std::uint64_t>(localOffset) + kLocalHeaderSize + nameLength > centralOffset)
         return ZPK_ERR_NOT_A_PACKAGE;
-    const unsigned char* local = window.get(localOffset, kLocalHeaderSize);
+    const unsigned char* local = window.get(localOffset, kLocalHeaderSize + nameLength);
     if (local == nullptr)
         return missing(window);
     if (read32(local) != kLocalHeaderSignature)
@@ -176,11 +178,7 @@ ZpkStatus checkLocalHeader(Window& window, const unsigned char* centralName, std
         if (localCrc != entry.crc || localCompressed != entry.compressedSize || localSize != entry.size)
             return ZPK_ERR_NOT_A_PACKAGE;
     }
-    // The central name was copied out by the caller; the window may have moved since.
-    const unsigned char* localName = window.get(localOffset + kLocalHeaderSize, localNameLength);
-    if (localName == nullptr)
-        return missing(window);
-    if (std::memcmp(localName, centralName, nameLength) != 0)
+    if (std::memcmp(local + kLocalHeaderSize, centralName, nameLength) != 0)
         return ZPK_ERR_NOT_A_PACKAGE;
 
     entry.dataOffset = static_cast<std::uint64_t>(localOffset) + kLocalHeaderSize + localNameLength + localExtraLength;
@@ -259,7 +257,7 @@ ZpkStatus readAll(Window& window, ZpkCatalog& catalog, const char* packageName)
             continue;
         }
 
-        if (packageName != nullptr && sameNameIgnoringCase(bare, packageName))
+        if (sameNameIgnoringCase(bare, packageName))
             return ZPK_ERR_DUPLICATE_NAME;
         for (int i = 0; i < catalog.fileCount; ++i) {
             if (sameNameIgnoringCase(bare, catalog.files[i].name))

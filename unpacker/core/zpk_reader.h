@@ -31,8 +31,8 @@ struct ZpkCatalog {
     std::uint64_t totalSize = 0;
 };
 
-// Reads the catalog of the package in `source`. `packageName` (may be null) is
-// the package's own file name: a file of that name would overwrite the package
+// Reads the catalog of the package in `source`. `packageName` is the
+// package's own file name: a file of that name would overwrite the package
 // while it is read, so it counts as a duplicate. Returns ZPK_DONE when the
 // package is sound, else the status that says why not; the catalog is then
 // left empty.

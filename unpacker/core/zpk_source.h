@@ -9,7 +9,9 @@ class ZpkSource {
 public:
     // Total size of the package in bytes.
     virtual std::uint64_t size() const = 0;
-    // Reads exactly `length` bytes at `offset`; false when they cannot all be read.
+    // Reads exactly `length` bytes at `offset`; false when they cannot all be
+    // read (a read that fails or comes back short), and the buffer may then
+    // hold part of them: nothing of it is to be used.
     virtual bool readAt(std::uint64_t offset, void* buffer, std::size_t length) = 0;
 
 protected:

@@ -5,5 +5,5 @@
 set -eu
 fuzzer=$1 seeds=$2 work=$3 seconds=$4
 mkdir -p "$work/corpus" "$work/artifacts"
-exec "$fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
+exec "$fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=131072 \
     -print_final_stats=1 -artifact_prefix="$work/artifacts/" "$work/corpus" "$seeds"

@@ -26,6 +26,7 @@
 #include <openssl/pem.h>
 #include <openssl/x509.h>
 
+#include "file_source.h"
 #include "zpk_extract.h"
 #include "zpk_format.h"
 #include "zpk_reader.h"
@@ -157,19 +158,28 @@ int pack(const std::string& out, const std::vector<std::string>& paths, const st
     return 0;
 }
 
-// Checks the signature as the library does; says whether it holds and for which key.
-ZpkStatus checkSignature(const std::string& path, const std::string& package, EVP_PKEY* key)
+// Checks the signature as the library does, hashing the signed bytes piece by
+// piece; says whether it holds and for which key.
+ZpkStatus checkSignature(const std::string& path, ZpkSource& source, EVP_PKEY* key)
 {
-    ZpkMemorySource source(package.data(), package.size());
     ZpkSignature signature;
     ZpkStatus status = findSignature(source, static_cast<std::size_t>(EVP_PKEY_get_size(key)), signature);
     if (status == ZPK_DONE) {
         DigestContext context(EVP_MD_CTX_new(), EVP_MD_CTX_free);
-        if (!context || EVP_DigestVerifyInit(context.get(), nullptr, EVP_sha256(), nullptr, key) != 1 ||
-            EVP_DigestVerify(context.get(), signature.bytes, signature.length,
-                             reinterpret_cast<const unsigned char*>(package.data()), signature.signedLength) != 1)
+        bool holds = context && EVP_DigestVerifyInit(context.get(), nullptr, EVP_sha256(), nullptr, key) == 1;
+        unsigned char piece[ZpkExtractor::kInputChunk];
+        for (std::uint64_t done = 0; holds && done < signature.signedLength; done += sizeof piece) {
+            const std::uint64_t left = signature.signedLength - done;
+            const std::size_t length = left < sizeof piece ? static_cast<std::size_t>(left) : sizeof piece;
+            if (!source.readAt(done, piece, length))
+                return ZPK_ERR_PACKAGE_UNREADABLE;
+            holds = EVP_DigestVerifyUpdate(context.get(), piece, length) == 1;
+        }
+        if (!holds || EVP_DigestVerifyFinal(context.get(), signature.bytes, signature.length) != 1)
             status = ZPK_ERR_BAD_SIGNATURE;
     }
+    if (status == ZPK_ERR_PACKAGE_UNREADABLE)
+        return status;
     std::printf("%s: signature %s key %s\n", path.c_str(),
                 status == ZPK_DONE ? "holds for" : status == ZPK_ERR_NOT_SIGNED ? "missing; checked for" : "does not hold for",
                 fingerprint(key).c_str());
@@ -187,16 +197,15 @@ int listOrCheck(const std::string& path, bool check, const std::string& keyPath)
     const unsigned char* trusted = kZpkTrustedKey;
     Key key = keyPath.empty() ? Key(d2i_PUBKEY(nullptr, &trusted, sizeof kZpkTrustedKey), EVP_PKEY_free)
                               : readKey(keyPath, false);
-    std::string package;
     if (!key)
         return 1;
-    if (!readWhole(path, package))
+    ZpkFileSource source(path);
+    if (!source.isOpen())
         return refuse(path, ZPK_ERR_PACKAGE_UNREADABLE);
-    ZpkStatus signatureStatus = checkSignature(path, package, key.get());
-    if (check && signatureStatus != ZPK_DONE)
+    ZpkStatus signatureStatus = checkSignature(path, source, key.get());
+    if (signatureStatus == ZPK_ERR_PACKAGE_UNREADABLE || (check && signatureStatus != ZPK_DONE))
         return refuse(path, signatureStatus);
 
-    ZpkMemorySource source(package.data(), package.size());
     ZpkCatalog catalog;
     ZpkStatus status = readCatalog(source, catalog, baseName(path).c_str());
     if (status != ZPK_DONE)
