@@ -4,7 +4,7 @@ what every row is checked for; a new case is a new row.
 
     python3 tests/scenarios.py BUILD_DIR [WORD...]   (the rows whose names hold a WORD)
 """
-import hashlib, io, os, struct, subprocess, sys, tempfile, zipfile, zlib
+import hashlib, io, os, random, struct, subprocess, sys, tempfile, zipfile, zlib
 import harness
 from harness import KEY_ONLY, KEYS, S, UPDATE, WAITING, Runner, new_key, ns, package, sign
 
@@ -438,6 +438,10 @@ SCENARIOS = [
                          "signed: the package does not end in the maker's signature", "window Debugging: 24", "answer OK",
                          "definition files updated: 0", "exit code 1"]),
     refused("signed with another key", sign(package(), OTHER), 25, signed=False),
+    # The library unpacks while it hashes; a 6 MiB file keeps the hash going past the first file.
+    refused("signed with another key, and a file of the package's first name kept in the temporary directory",
+            sign(package({"A.DAT": b"new", "B.DAT": random.Random(6).randbytes(6 << 20)}), OTHER), 25,
+            signed=False, files={"tmp/A.DAT": b"someone's"}, temp="A.DAT"),
     *[refused(f"a byte changed in {where}", changed(SIGNED, at), 25, signed=False) for where, at in (
         ("a file's data", 30 + 5 + 2), ("a local header", 10), ("the central directory", CENTRAL + 12),
         ("the end record", END + 8), ("the signature", len(SIGNED) - 100))],

@@ -10,6 +10,8 @@ need=()
 have() { command -v "$1" >/dev/null 2>&1; }
 have i686-w64-mingw32-g++-posix   || need+=(g++-mingw-w64-i686)
 [ -x /usr/lib/wine/wine ] && [ -x /usr/lib/wine/wineserver64 ] || need+=(wine wine32:i386 wine64)
+# Wine's bcrypt checks RSA signatures with GnuTLS, which wine only recommends.
+[ -e /usr/lib/i386-linux-gnu/libgnutls.so.30 ] || need+=(libgnutls30:i386)
 have Xvfb                         || need+=(xvfb)
 [ -f /usr/i686-w64-mingw32/lib/libz.a ] || need+=(libz-mingw-w64-dev)
 [ -f /usr/include/zlib.h ]        || need+=(zlib1g-dev)
@@ -30,7 +32,7 @@ have zip                          || need+=(zip)
 echo "Installing: ${need[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
-if [[ " ${need[*]} " == *" wine "* ]]; then
+if [[ " ${need[*]} " == *":i386 "* ]]; then
     $sudo dpkg --add-architecture i386
 fi
 $sudo apt-get update -qq

@@ -9,7 +9,7 @@
 // tools take the block for a comment and list the package as usual.
 //
 // This file only finds and decodes the block; the library checks the signature
-// with the system's CryptoAPI and the zpk tool with OpenSSL.
+// with the system's CNG (bcrypt) and the zpk tool with OpenSSL.
 #pragma once
 
 #include <cstddef>

@@ -6,26 +6,44 @@
 #include "zpk_signature.h"
 #include "zpk_trusted_key.h"
 
+namespace {
+
+constexpr std::size_t kDigestBytes = 32;
+
+bool succeeded(NTSTATUS status)
+{
+    return status >= 0;
+}
+
+} // namespace
+
 bool SignatureCheck::begin()
 {
     end();
-    // The key as a CryptoAPI public key blob: header, RSA parameters, modulus.
+    // The key as a CNG public key blob: header, exponent, modulus, both most
+    // significant byte first (the built-in modulus is least significant first).
     static_assert(sizeof kZpkTrustedModulus >= 256 && sizeof kZpkTrustedModulus <= kZpkMaxSignatureBytes,
                   "the trusted key must have 2048 to 8192 bits");
-    static BYTE blob[sizeof(BLOBHEADER) + sizeof(RSAPUBKEY) + sizeof kZpkTrustedModulus];
-    auto* header = reinterpret_cast<BLOBHEADER*>(blob);
-    header->bType = PUBLICKEYBLOB;
-    header->bVersion = CUR_BLOB_VERSION;
-    header->reserved = 0;
-    header->aiKeyAlg = CALG_RSA_SIGN;
-    auto* rsa = reinterpret_cast<RSAPUBKEY*>(blob + sizeof(BLOBHEADER));
-    rsa->magic = 0x31415352; // "RSA1": a public key
-    rsa->bitlen = sizeof kZpkTrustedModulus * 8;
-    rsa->pubexp = kZpkTrustedExponent;
-    std::memcpy(blob + sizeof(BLOBHEADER) + sizeof(RSAPUBKEY), kZpkTrustedModulus, sizeof kZpkTrustedModulus);
-    if (!CryptAcquireContextA(&provider_, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT) ||
-        !CryptImportKey(provider_, blob, sizeof blob, 0, 0, &key_) ||
-        !CryptCreateHash(provider_, CALG_SHA_256, 0, 0, &hash_)) {
+    constexpr std::size_t kExponentBytes = 4;
+    static UCHAR blob[sizeof(BCRYPT_RSAKEY_BLOB) + kExponentBytes + sizeof kZpkTrustedModulus];
+    auto* header = reinterpret_cast<BCRYPT_RSAKEY_BLOB*>(blob);
+    header->Magic = BCRYPT_RSAPUBLIC_MAGIC;
+    header->BitLength = sizeof kZpkTrustedModulus * 8;
+    header->cbPublicExp = kExponentBytes;
+    header->cbModulus = sizeof kZpkTrustedModulus;
+    header->cbPrime1 = 0;
+    header->cbPrime2 = 0;
+    UCHAR* exponent = blob + sizeof(BCRYPT_RSAKEY_BLOB);
+    for (std::size_t i = 0; i < kExponentBytes; ++i)
+        exponent[i] = static_cast<UCHAR>(kZpkTrustedExponent >> (8 * (kExponentBytes - 1 - i)));
+    UCHAR* modulus = exponent + kExponentBytes;
+    for (std::size_t i = 0; i < sizeof kZpkTrustedModulus; ++i)
+        modulus[i] = kZpkTrustedModulus[sizeof kZpkTrustedModulus - 1 - i];
+
+    if (!succeeded(BCryptOpenAlgorithmProvider(&rsa_, BCRYPT_RSA_ALGORITHM, nullptr, 0)) ||
+        !succeeded(BCryptImportKeyPair(rsa_, nullptr, BCRYPT_RSAPUBLIC_BLOB, &key_, blob, sizeof blob, 0)) ||
+        !succeeded(BCryptOpenAlgorithmProvider(&sha256_, BCRYPT_SHA256_ALGORITHM, nullptr, 0)) ||
+        !succeeded(BCryptCreateHash(sha256_, &hash_, nullptr, 0, nullptr, 0, 0))) {
         end();
         return false;
     }
@@ -35,31 +53,36 @@ bool SignatureCheck::begin()
 
 bool SignatureCheck::hash(const void* data, std::size_t length)
 {
-    return hash_ && CryptHashData(hash_, static_cast<const BYTE*>(data), static_cast<DWORD>(length), 0);
+    return hash_ != nullptr &&
+           succeeded(BCryptHashData(hash_, static_cast<PUCHAR>(const_cast<void*>(data)), static_cast<ULONG>(length), 0));
 }
 
 bool SignatureCheck::verify(const unsigned char* signature, std::size_t length)
 {
-    // CryptoAPI takes the signature least significant byte first.
-    BYTE reversed[kZpkMaxSignatureBytes];
-    bool holds = hash_ && length == signatureBytes_;
-    for (std::size_t i = 0; holds && i < length; ++i)
-        reversed[i] = signature[length - 1 - i];
-    holds = holds && CryptVerifySignatureA(hash_, reversed, static_cast<DWORD>(length), key_, nullptr, 0);
+    UCHAR digest[kDigestBytes];
+    BCRYPT_PKCS1_PADDING_INFO padding = {BCRYPT_SHA256_ALGORITHM};
+    const bool holds = hash_ != nullptr && length == signatureBytes_ &&
+                       succeeded(BCryptFinishHash(hash_, digest, sizeof digest, 0)) &&
+                       succeeded(BCryptVerifySignature(key_, &padding, digest, sizeof digest,
+                                                       const_cast<PUCHAR>(signature), static_cast<ULONG>(length),
+                                                       BCRYPT_PAD_PKCS1));
     end();
     return holds;
 }
 
 void SignatureCheck::end()
 {
-    if (hash_)
-        CryptDestroyHash(hash_);
-    if (key_)
-        CryptDestroyKey(key_);
-    if (provider_)
-        CryptReleaseContext(provider_, 0);
-    hash_ = 0;
-    key_ = 0;
-    provider_ = 0;
+    if (hash_ != nullptr)
+        BCryptDestroyHash(hash_);
+    if (key_ != nullptr)
+        BCryptDestroyKey(key_);
+    if (sha256_ != nullptr)
+        BCryptCloseAlgorithmProvider(sha256_, 0);
+    if (rsa_ != nullptr)
+        BCryptCloseAlgorithmProvider(rsa_, 0);
+    hash_ = nullptr;
+    key_ = nullptr;
+    sha256_ = nullptr;
+    rsa_ = nullptr;
     signatureBytes_ = 0;
 }

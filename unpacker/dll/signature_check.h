@@ -1,10 +1,10 @@
-// Checks the maker's signature of a package with the system's CryptoAPI:
+// Checks the maker's signature of a package with the system's CNG (bcrypt):
 // SHA-256 over the signed bytes, fed in pieces, then the RSA (PKCS#1 v1.5)
 // signature verified against the public key built into the library.
 #pragma once
 
 #include <windows.h>
-#include <wincrypt.h>
+#include <bcrypt.h>
 
 #include <cstddef>
 
@@ -27,8 +27,9 @@ public:
     void end();
 
 private:
-    HCRYPTPROV provider_ = 0;
-    HCRYPTKEY key_ = 0;
-    HCRYPTHASH hash_ = 0;
+    BCRYPT_ALG_HANDLE sha256_ = nullptr;
+    BCRYPT_ALG_HANDLE rsa_ = nullptr;
+    BCRYPT_KEY_HANDLE key_ = nullptr;
+    BCRYPT_HASH_HANDLE hash_ = nullptr;
     std::size_t signatureBytes_ = 0;
 };

@@ -1,16 +1,20 @@
 // zunpck32.dll: the three entry points and the state of one unpacking.
 //
-// zunpack_init opens the package and finds the maker's signature at its end.
-// Each zunpack_exec call then does one bounded piece: hash up to 32 KiB of the
-// signed bytes (3), and once the signature holds, check the whole package
-// (readCatalog, 3); then announce a file (2), write up to 64 KiB of it (3), or
-// report the end (0) or a failure. Nothing of the package is believed, and
-// nothing written, before its signature holds. All state lives in static
-// storage, one unpacking at a time, and zunpack_exit clears it.
+// zunpack_init opens the package and finds the maker's signature at its end,
+// and a thread of its own starts hashing the signed bytes. Meanwhile each
+// zunpack_exec call does one bounded piece of the unpacking: check the whole
+// package (readCatalog), begin a file, or write up to 64 KiB of it, and
+// returns 3. Nothing is announced before the signature holds: when it does
+// not, every file written is removed and 25 returned. Once it holds and the
+// unpacking has ended, the calls announce the files written, one a call (2),
+// and then report the unpacking's end (0) or its failure, just as they would
+// have had each file been written between the announcements. All state lives
+// in static storage, one unpacking at a time, and zunpack_exit clears it.
 #include <windows.h>
 
 #include <cstring>
 
+#include "package_hash.h"
 #include "signature_check.h"
 #include "win_file.h"
 #include "zpk_extract.h"
@@ -25,11 +29,18 @@ constexpr std::size_t kNameBufferSize = 128;
 constexpr std::size_t kPathSize = MAX_PATH;
 
 enum class Phase {
-    idle,      // no zunpack_init, or after zunpack_exit
-    verifying, // the signed bytes are being hashed; then the signature and the catalog are checked
-    ready,     // package checked; the next call announces a file or ends
-    writing,   // a file is announced and being written
-    over,      // ended with 0 or a failure; the same status is returned again
+    idle,       // no zunpack_init, or after zunpack_exit
+    unpacking,  // files are being written while the signed bytes are hashed
+    announcing, // the signature holds: the files written are announced, then the end
+    over,       // ended with 0 or a failure; the same status is returned again
+};
+
+// How far the unpacking itself has come, announced or not.
+enum class Work {
+    catalog, // the package is yet to be checked
+    ready,   // the next piece begins a file or ends the unpacking
+    writing, // a file is being written
+    ended,   // with workStatus
 };
 
 struct Unpacking {
@@ -40,13 +51,17 @@ struct Unpacking {
     char packageName[kNameBufferSize] = {};
     SignatureCheck check;
     ZpkSignature signature;
-    std::uint64_t hashed = 0; // signed bytes hashed so far
+    PackageHash hash;
+    bool signatureHolds = false;
     ZpkCatalog catalog;
-    int next = 0; // index of the file to announce next
+    Work work = Work::catalog;
+    ZpkStatus workStatus = ZPK_DONE;
+    // Files begun, in the catalog's order; a failed unpacking has removed the
+    // last of them. Files announced to the caller: at most `begun`.
+    int begun = 0;
+    int announced = 0;
     ZpkExtractor extractor;
     WinFileSink output;
-    // The file announced last: removed on failure, since the caller abandons it.
-    char announcedPath[kPathSize] = {};
 };
 
 Unpacking state;
@@ -90,33 +105,50 @@ ZpkStatus setTargetDir(const char* targetDir)
     return ZPK_DONE;
 }
 
+// The path of catalog entry `index` in the target directory. Fits: the
+// target directory left room for a bare name of 31 characters.
+void entryPath(int index, char (&path)[kPathSize])
+{
+    const std::size_t dirLength = std::strlen(state.targetDir);
+    const char* name = state.catalog.files[index].name;
+    std::memcpy(path, state.targetDir, dirLength);
+    std::memcpy(path + dirLength, name, std::strlen(name) + 1);
+}
+
+// Removes the files begun from `first` on: files the caller was never told
+// are complete.
+void removeFrom(int first)
+{
+    char path[kPathSize];
+    for (int i = first < 0 ? 0 : first; i < state.begun; ++i) {
+        entryPath(i, path);
+        DeleteFileA(path);
+    }
+}
+
 void closeAll()
 {
+    state.hash.stop(); // before the check it feeds
     state.check.end();
     state.extractor.end();
     state.output.close();
     state.package.close();
 }
 
-void forgetAnnounced()
-{
-    state.announcedPath[0] = '\0';
-}
-
-void removeAnnounced()
-{
-    if (state.announcedPath[0] != '\0')
-        DeleteFileA(state.announcedPath);
-    forgetAnnounced();
-}
-
-ZpkStatus failWith(ZpkStatus status)
+ZpkStatus endWith(ZpkStatus status)
 {
     closeAll();
-    removeAnnounced();
     state.phase = Phase::over;
     state.finalStatus = status;
     return status;
+}
+
+// Before anything was announced: nothing written stays.
+ZpkStatus refuse(ZpkStatus status)
+{
+    state.output.close();
+    removeFrom(0);
+    return endWith(status);
 }
 
 void reset()
@@ -127,69 +159,120 @@ void reset()
     state.targetDir[0] = '\0';
     state.packageName[0] = '\0';
     state.signature = ZpkSignature{};
-    state.hashed = 0;
+    state.signatureHolds = false;
     state.catalog = ZpkCatalog{};
-    state.next = 0;
-    forgetAnnounced();
+    state.work = Work::catalog;
+    state.workStatus = ZPK_DONE;
+    state.begun = 0;
+    state.announced = 0;
 }
 
-// Announces the next file, or reports the end. Until the next file has begun,
-// the previous one stays the file announced last: if the next cannot begin,
-// the caller abandons the previous one too, so it is removed with the failure.
-ZpkStatus beginNext(char* nameBuffer)
+// Ends the unpacking. On a failure the caller abandons the file announced
+// last, so the file begun last goes: the one being written, or, when the next
+// could not begin, the complete one before it.
+void endWork(ZpkStatus status)
 {
-    if (state.next == state.catalog.fileCount) {
-        forgetAnnounced(); // complete, and the 0 tells the caller so
-        closeAll();
-        state.phase = Phase::over;
-        state.finalStatus = ZPK_DONE;
-        return ZPK_DONE;
-    }
-    const ZpkEntry& entry = state.catalog.files[state.next];
-    // Fits: the target directory left room for a bare name of 31 characters.
-    char path[kPathSize];
-    std::size_t dirLength = std::strlen(state.targetDir);
-    std::size_t nameLength = std::strlen(entry.name);
-    std::memcpy(path, state.targetDir, dirLength);
-    std::memcpy(path + dirLength, entry.name, nameLength + 1);
+    state.extractor.end();
+    state.output.close();
+    if (status != ZPK_DONE && state.begun > 0)
+        removeFrom(state.begun - 1);
+    state.work = Work::ended;
+    state.workStatus = status;
+}
 
+void beginNext()
+{
+    if (state.begun == state.catalog.fileCount) {
+        endWork(ZPK_DONE);
+        return;
+    }
+    char path[kPathSize];
+    entryPath(state.begun, path);
     ZpkStatus status = state.output.create(path);
-    if (status != ZPK_DONE)
-        return failWith(status); // nothing of ours at `path`: whatever is there stays
-    status = state.extractor.begin(entry);
+    if (status != ZPK_DONE) {
+        endWork(status); // nothing of ours at `path`: whatever is there stays
+        return;
+    }
+    status = state.extractor.begin(state.catalog.files[state.begun]);
     if (status != ZPK_DONE) {
         state.output.close();
         DeleteFileA(path);
-        return failWith(status);
+        endWork(status);
+        return;
     }
-    std::memcpy(state.announcedPath, path, dirLength + nameLength + 1);
-    std::memcpy(nameBuffer, entry.name, nameLength + 1);
-    state.phase = Phase::writing;
-    return ZPK_FILE_BEGUN;
+    ++state.begun;
+    state.work = Work::writing;
 }
 
-// Hashes the next piece of the signed bytes; after the last, checks the
-// signature and then the package itself.
-ZpkStatus verifyStep()
+void unpackPiece()
 {
-    static unsigned char piece[ZpkExtractor::kInputChunk];
-    const std::uint64_t left = state.signature.signedLength - state.hashed;
-    if (left > 0) {
-        const std::size_t length = left < sizeof piece ? static_cast<std::size_t>(left) : sizeof piece;
-        if (!state.package.readAt(state.hashed, piece, length))
-            return failWith(ZPK_ERR_PACKAGE_UNREADABLE);
-        if (!state.check.hash(piece, length))
-            return failWith(ZPK_ERR_BAD_SIGNATURE);
-        state.hashed += length;
-        return ZPK_WORKING;
+    switch (state.work) {
+    case Work::catalog: {
+        const ZpkStatus status = readCatalog(state.package, state.catalog, state.packageName);
+        if (status != ZPK_DONE)
+            endWork(status);
+        else
+            state.work = Work::ready;
+        return;
     }
-    if (!state.check.verify(state.signature.bytes, state.signature.length))
-        return failWith(ZPK_ERR_BAD_SIGNATURE);
-    ZpkStatus status = readCatalog(state.package, state.catalog, state.packageName);
-    if (status != ZPK_DONE)
-        return failWith(status);
-    state.phase = Phase::ready;
+    case Work::ready:
+        beginNext();
+        return;
+    case Work::writing: {
+        const ZpkStatus status = state.extractor.step(state.package, state.output);
+        if (status == ZPK_WORKING)
+            return;
+        if (status != ZPK_DONE)
+            endWork(status);
+        else if (!state.output.close()) // complete and verified; closed before anyone is told
+            endWork(ZPK_ERR_WRITE_FAILED);
+        else
+            state.work = Work::ready;
+        return;
+    }
+    case Work::ended:
+        return;
+    }
+}
+
+// Whether the next file would replace one already in the target directory.
+bool nextReplacesAFile()
+{
+    if (state.work != Work::ready || state.begun == state.catalog.fileCount)
+        return false;
+    char path[kPathSize];
+    entryPath(state.begun, path);
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+// One piece of the unpacking. The signature is settled as soon as the hash
+// is, and at the latest once the unpacking has ended or would replace a file
+// that was there before: nothing of anyone else's is touched before it holds.
+ZpkStatus unpackStep()
+{
+    if (!state.signatureHolds && (state.work == Work::ended || state.hash.done() || nextReplacesAFile())) {
+        ZpkStatus status = state.hash.wait();
+        if (status == ZPK_DONE && !state.check.verify(state.signature.bytes, state.signature.length))
+            status = ZPK_ERR_BAD_SIGNATURE;
+        if (status != ZPK_DONE)
+            return refuse(status);
+        state.signatureHolds = true;
+    }
+    if (state.work == Work::ended)
+        state.phase = Phase::announcing;
+    else
+        unpackPiece();
     return ZPK_WORKING;
+}
+
+// Announces the next file written, or reports how the unpacking ended.
+ZpkStatus announceNext(char* nameBuffer)
+{
+    if (state.announced == state.begun)
+        return endWith(state.workStatus);
+    const char* name = state.catalog.files[state.announced++].name;
+    std::memcpy(nameBuffer, name, std::strlen(name) + 1);
+    return ZPK_FILE_BEGUN;
 }
 
 } // namespace
@@ -197,22 +280,22 @@ ZpkStatus verifyStep()
 extern "C" int __stdcall zunpack_init(char* name, const char* targetDir, int, int, int, int, int*)
 {
     reset();
-    state.phase = Phase::ready;
+    state.phase = Phase::unpacking;
     if (name == nullptr || boundedLength(name, kNameBufferSize) == kNameBufferSize)
-        return failWith(ZPK_ERR_PACKAGE_UNREADABLE);
+        return endWith(ZPK_ERR_PACKAGE_UNREADABLE);
     ZpkStatus status = setTargetDir(targetDir);
     if (status != ZPK_DONE)
-        return failWith(status);
+        return endWith(status);
     if (!state.package.open(name))
-        return failWith(ZPK_ERR_PACKAGE_UNREADABLE);
+        return endWith(ZPK_ERR_PACKAGE_UNREADABLE);
     std::memcpy(state.packageName, bareName(name), std::strlen(bareName(name)) + 1); // shorter than name
     // A key the system cannot use leaves nothing to check the package against.
     if (!state.check.begin())
-        return failWith(ZPK_ERR_BAD_SIGNATURE);
+        return endWith(ZPK_ERR_BAD_SIGNATURE);
     status = findSignature(state.package, state.check.signatureBytes(), state.signature);
     if (status != ZPK_DONE)
-        return failWith(status);
-    state.phase = Phase::verifying;
+        return endWith(status);
+    state.hash.start(name, state.signature.signedLength, state.check);
     return ZPK_DONE;
 }
 
@@ -223,35 +306,26 @@ extern "C" int __stdcall zunpack_exec(char* nameBuffer, int*)
         return ZPK_ERR_NOT_READY;
     case Phase::over:
         return state.finalStatus;
-    case Phase::verifying:
-        return nameBuffer == nullptr ? failWith(ZPK_ERR_NOT_READY) : verifyStep();
-    case Phase::ready:
-    case Phase::writing:
-        break;
+    case Phase::unpacking:
+        return nameBuffer == nullptr ? refuse(ZPK_ERR_NOT_READY) : unpackStep();
+    case Phase::announcing:
+        if (nameBuffer == nullptr) {
+            removeFrom(state.announced - 1);
+            return endWith(ZPK_ERR_NOT_READY);
+        }
+        return announceNext(nameBuffer);
     }
-    if (nameBuffer == nullptr)
-        return failWith(ZPK_ERR_NOT_READY);
-    if (state.phase == Phase::ready)
-        return beginNext(nameBuffer);
-
-    ZpkStatus status = state.extractor.step(state.package, state.output);
-    if (status == ZPK_WORKING)
-        return ZPK_WORKING;
-    if (status != ZPK_DONE)
-        return failWith(status);
-    // Complete and verified; closed before anyone is told.
-    if (!state.output.close())
-        return failWith(ZPK_ERR_WRITE_FAILED);
-    ++state.next;
-    return beginNext(nameBuffer);
+    return ZPK_ERR_NOT_READY;
 }
 
 extern "C" int __stdcall zunpack_exit(void)
 {
-    // A file still being written was never reported complete.
-    if (state.phase == Phase::writing) {
+    // Files the caller was never told are complete do not stay.
+    if (state.phase == Phase::unpacking) {
         state.output.close();
-        removeAnnounced();
+        removeFrom(0);
+    } else if (state.phase == Phase::announcing) {
+        removeFrom(state.announced - 1);
     }
     reset();
     return 0;
