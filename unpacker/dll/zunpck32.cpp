@@ -115,8 +115,7 @@ void entryPath(int index, char (&path)[kPathSize])
     std::memcpy(path + dirLength, name, std::strlen(name) + 1);
 }
 
-// Removes the files begun from `first` on: files the caller was never told
-// are complete.
+// Removes the files begun from `first` on.
 void removeFrom(int first)
 {
     char path[kPathSize];
@@ -143,11 +142,18 @@ ZpkStatus endWith(ZpkStatus status)
     return status;
 }
 
-// Before anything was announced: nothing written stays.
-ZpkStatus refuse(ZpkStatus status)
+// Removes what the caller was never told is complete: the file announced
+// last and those not yet announced, that is, everything written while the
+// signature is still unsettled.
+void removeUnreported()
 {
     state.output.close();
-    removeFrom(0);
+    removeFrom(state.announced - 1);
+}
+
+ZpkStatus abandon(ZpkStatus status)
+{
+    removeUnreported();
     return endWith(status);
 }
 
@@ -255,7 +261,7 @@ ZpkStatus unpackStep()
         if (status == ZPK_DONE && !state.check.verify(state.signature.bytes, state.signature.length))
             status = ZPK_ERR_BAD_SIGNATURE;
         if (status != ZPK_DONE)
-            return refuse(status);
+            return abandon(status);
         state.signatureHolds = true;
     }
     if (state.work == Work::ended)
@@ -307,26 +313,17 @@ extern "C" int __stdcall zunpack_exec(char* nameBuffer, int*)
     case Phase::over:
         return state.finalStatus;
     case Phase::unpacking:
-        return nameBuffer == nullptr ? refuse(ZPK_ERR_NOT_READY) : unpackStep();
+        return nameBuffer == nullptr ? abandon(ZPK_ERR_NOT_READY) : unpackStep();
     case Phase::announcing:
-        if (nameBuffer == nullptr) {
-            removeFrom(state.announced - 1);
-            return endWith(ZPK_ERR_NOT_READY);
-        }
-        return announceNext(nameBuffer);
+        return nameBuffer == nullptr ? abandon(ZPK_ERR_NOT_READY) : announceNext(nameBuffer);
     }
     return ZPK_ERR_NOT_READY;
 }
 
 extern "C" int __stdcall zunpack_exit(void)
 {
-    // Files the caller was never told are complete do not stay.
-    if (state.phase == Phase::unpacking) {
-        state.output.close();
-        removeFrom(0);
-    } else if (state.phase == Phase::announcing) {
-        removeFrom(state.announced - 1);
-    }
+    if (state.phase == Phase::unpacking || state.phase == Phase::announcing)
+        removeUnreported();
     reset();
     return 0;
 }
