@@ -2,60 +2,119 @@
 //
 // CopyFileA straight onto an installed file is not safe: on a volume that fills
 // up it fails half-way and leaves a partial file, the old content already gone.
+// Nor is CopyFileA onto a name of our choosing: it would overwrite, or its
+// failure make us delete, a file of that name that was not ours. So the new
+// copy is a file this program created itself, filled by its own hand.
 #include "engine/file_replace.h"
-
-#include <windows.h>
 
 #include "run/text.h"
 
 namespace {
 
-bool fileSize(const char* path, ULONGLONG* size)
+// The attributes a copy may carry over: read-only never (it would stop the
+// next run), nor anything that is not a plain file's.
+DWORD copiedAttributes(DWORD attributes)
 {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data) ||
-        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return false;
-    *size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    return true;
+    attributes &= FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                  FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    return attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
 }
 
-// A volume that fills can let a write report success with fewer bytes than
-// asked, so the new copy is measured before it replaces anything.
-bool sameSize(const char* first, const char* second)
+// Fills `out` with every byte of `in`, with the CRC-32 of what was written.
+bool copyBytes(HANDLE in, HANDLE out, FileIdentity& copied)
 {
-    ULONGLONG firstSize, secondSize;
-    return fileSize(first, &firstSize) && fileSize(second, &secondSize) && firstSize == secondSize;
-}
-
-// Copies `source` to a new file next to `destination`, under a name of its own:
-// "~" and two hex digits in place of the file name, so that the new copy's path
-// is at most two characters longer than the destination's and always within
-// what the system takes. (GetTempFileNameA's names take 11 characters; in a
-// deep folder the system then mangles them.) A file already there is never
-// overwritten. Returns false when no copy was made; `newCopy` then names what
-// the failed copy left, or is empty.
-bool copyBeside(const char* source, const char* destination, char (&newCopy)[MAX_PATH])
-{
-    PathBuffer folder;
-    if (!copyText(folder, destination))
-        return false;
-    char* name = const_cast<char*>(afterLastBackslash(folder));
-    if (name == folder || textIsEmpty(name))
-        return false;
-    *name = '\0';
-    for (int number = 0; number < 256 && formatText(newCopy, "%s~%02X", folder, number); ++number) {
-        if (CopyFileA(source, newCopy, TRUE))
+    static char buffer[64 * 1024];
+    copied.size = 0;
+    copied.crc = 0;
+    for (;;) {
+        DWORD got = 0, written = 0;
+        if (!ReadFile(in, buffer, sizeof buffer, &got, nullptr))
+            return false;
+        if (got == 0)
             return true;
-        const DWORD error = GetLastError();
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
-            return false; // what the copy left is ours: the name was free
+        // A volume that fills can report success with fewer bytes than asked.
+        if (!WriteFile(out, buffer, got, &written, nullptr) || written != got) {
+            if (written != got && GetLastError() == ERROR_SUCCESS)
+                SetLastError(ERROR_DISK_FULL);
+            return false;
+        }
+        copied.crc = crc32Update(copied.crc, buffer, got);
+        copied.size += got;
     }
+}
+
+// Copies `source` into a new file beside `destination`, with the source's
+// times. Returns false when no whole copy was made; nothing of it is left then.
+bool copyBeside(const char* source, const char* destination, char (&newCopy)[MAX_PATH], FileIdentity& copied,
+                FILETIME& lastAccess)
+{
+    FileHandle in(CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                              nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!in.valid() || !GetFileInformationByHandle(in.get(), &info))
+        return false;
+    FileHandle out;
+    if (!createFileBeside(destination, copiedAttributes(info.dwFileAttributes), out, newCopy))
+        return false;
+    LARGE_INTEGER size;
+    const bool whole = copyBytes(in.get(), out.get(), copied) && GetFileSizeEx(out.get(), &size) &&
+                       static_cast<ULONGLONG>(size.QuadPart) == copied.size &&
+                       SetFileTime(out.get(), &info.ftCreationTime, &info.ftLastAccessTime, &info.ftLastWriteTime) &&
+                       FlushFileBuffers(out.get());
+    copied.lastWrite = info.ftLastWriteTime;
+    lastAccess = info.ftLastAccessTime;
+    if (whole)
+        return true;
+    const DWORD error = GetLastError();
+    out.reset();
+    DeleteFileA(newCopy); // ours: createFileBeside made it
     newCopy[0] = '\0';
+    SetLastError(error);
     return false;
 }
 
+// Some volumes give a renamed file the time of the rename, and what they
+// report just after it may still be the time from before: the copy's own
+// times are set again, always, both (FUSE volumes may take a time left
+// unchanged for the present one).
+void keepTimes(const char* path, const FILETIME& lastAccess, const FILETIME& lastWrite)
+{
+    FileHandle file(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.valid())
+        SetFileTime(file.get(), nullptr, &lastAccess, &lastWrite);
+}
+
 } // namespace
+
+bool createFileBeside(const char* beside, DWORD flags, FileHandle& file, char (&path)[MAX_PATH])
+{
+    PathBuffer folder;
+    path[0] = '\0';
+    if (!copyText(folder, beside))
+        return false;
+    char* name = const_cast<char*>(afterLastBackslash(folder));
+    if (name == folder)
+        return false;
+    *name = '\0';
+    // "~" and two hex digits: at most two characters longer than the file's
+    // own path, so always within what the system takes.
+    DWORD error = ERROR_FILE_EXISTS;
+    for (int number = 0; number < 256 && formatText(path, "%s~%02X", folder, number); ++number) {
+        const HANDLE handle = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, flags, nullptr);
+        if (handle != INVALID_HANDLE_VALUE) {
+            file.reset(handle);
+            return true;
+        }
+        error = GetLastError();
+        // A file of that name, or a folder (refused as access denied): another name.
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS && error != ERROR_ACCESS_DENIED)
+            break;
+    }
+    path[0] = '\0';
+    SetLastError(error);
+    return false;
+}
 
 const char* replaceFailure(unsigned long error)
 {
@@ -71,12 +130,14 @@ const char* replaceFailure(unsigned long error)
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
         return "its copy is missing";
+    case ERROR_CRC:
+        return "its copy is not the one that was kept";
     default:
         return "it cannot be written";
     }
 }
 
-bool replaceFileSafely(const char* source, const char* destination)
+bool replaceFileSafely(const char* source, const char* destination, const FileIdentity* expected)
 {
     const DWORD attributes = GetFileAttributesA(destination);
     if (attributes != INVALID_FILE_ATTRIBUTES &&
@@ -85,20 +146,21 @@ bool replaceFileSafely(const char* source, const char* destination)
         return false;
     }
 
-    // The new copy is made next to the destination, so that the final step is
-    // a rename within one volume.
-    char newCopy[MAX_PATH] = "";
+    char newCopy[MAX_PATH];
+    FileIdentity copied;
+    FILETIME lastAccess;
+    if (!copyBeside(source, destination, newCopy, copied, lastAccess))
+        return false;
     DWORD error = ERROR_SUCCESS;
-    if (!copyBeside(source, destination, newCopy))
-        error = GetLastError();
-    else if (!sameSize(source, newCopy))
-        error = ERROR_DISK_FULL; // the volume took fewer bytes than the copy reported
+    if (expected && !sameBytes(copied, *expected))
+        error = ERROR_CRC;
     else if (!MoveFileExA(newCopy, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         error = GetLastError();
-    if (error != ERROR_SUCCESS && !textIsEmpty(newCopy)) {
-        SetFileAttributesA(newCopy, FILE_ATTRIBUTE_NORMAL);
+    if (error != ERROR_SUCCESS) {
         DeleteFileA(newCopy);
+        SetLastError(error);
+        return false;
     }
-    SetLastError(error);
-    return error == ERROR_SUCCESS;
+    keepTimes(destination, lastAccess, copied.lastWrite);
+    return true;
 }
