@@ -3,11 +3,11 @@
 
 #include <windows.h>
 
+#include "engine/file_identity.h"
 #include "engine/file_names.h"
 #include "engine/file_replace.h"
 #include "engine/update_record.h"
 #include "engine/update_stamp.h"
-#include "run/handles.h"
 #include "run/run_log.h"
 #include "run/text.h"
 #include "ui/message_box.h"
@@ -36,34 +36,59 @@ void reportLeft(bool silent, Totals& totals, const char* what, const char* why)
     showBox(message, "Not Restored", MB_OK);
 }
 
-// The installed file still carries the update's time: nothing has changed it since.
-bool unchangedSince(const char* path, const FILETIME& updateTime)
+// Why a copy in Backup\ could not be put back.
+const char* putBackFailure(DWORD error)
 {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    return GetFileAttributesExA(path, GetFileExInfoStandard, &data) &&
-           CompareFileTime(&data.ftLastWriteTime, &updateTime) == 0;
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_ACCESS_DENIED:
+        return "its copy in Backup is missing or unreadable";
+    case ERROR_CRC:
+        return "its copy in Backup is not the one the update kept";
+    default:
+        return replaceFailure(error);
+    }
 }
 
-bool readable(const char* path)
-{
-    return FileHandle(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr)).valid();
-}
-
-// Undoes one entry of the record; true when it is done.
+// Undoes one entry of the record; true when the file is as before the update.
 bool undo(const char* directory, const UpdateRecord::Entry& entry, const UpdateRecord& record, bool silent,
           Totals& totals)
 {
     PathBuffer installed, backup;
-    if (!joinText(installed, directory, entry.name) || !formatText(backup, "%s%s%s", directory, kBackupFolder, entry.name)) {
+    if (!joinText(installed, directory, entry.name) ||
+        !formatText(backup, "%s%s%s", directory, kBackupFolder, entry.name)) {
         reportLeft(silent, totals, entry.name, "its path is too long");
         return false;
     }
-    if (!unchangedSince(installed, record.updateTime)) {
+    FileIdentity now;
+    switch (identifyFile(installed, now)) {
+    case FileState::Missing:
+        // A file added by a run that stopped before it got there needs nothing.
+        if (entry.kind == UpdateRecord::Kind::Added)
+            return true;
+        reportLeft(silent, totals, installed, "it has changed since the update: it is missing");
+        return false;
+    case FileState::Unreadable:
+        reportLeft(silent, totals, installed, replaceFailure(GetLastError()));
+        return false;
+    case FileState::Read:
+        break;
+    }
+
+    // Still the file its copy was made of: the update never reached it, or an
+    // earlier restore put it back.
+    if (entry.kind == UpdateRecord::Kind::Replaced && sameBytes(now, entry.original))
+        return true;
+    if (!carriesUpdateTime(now.lastWrite, record.updateTime)) {
         reportLeft(silent, totals, installed, "it has changed since the update");
         return false;
     }
-    if (entry.added) {
+    switch (entry.kind) {
+    case UpdateRecord::Kind::NoCopy:
+        reportLeft(silent, totals, installed, "the update replaced it without keeping a copy");
+        return false;
+    case UpdateRecord::Kind::Added:
         if (!DeleteFileA(installed)) {
             reportLeft(silent, totals, installed, replaceFailure(GetLastError()));
             return false;
@@ -71,18 +96,16 @@ bool undo(const char* directory, const UpdateRecord::Entry& entry, const UpdateR
         logLine("%s: removed, the update had added it", installed);
         ++totals.removed;
         return true;
+    case UpdateRecord::Kind::Replaced:
+        if (!replaceFileSafely(backup, installed, &entry.original)) {
+            reportLeft(silent, totals, installed, putBackFailure(GetLastError()));
+            return false;
+        }
+        logLine("%s: put back from %s", installed, backup);
+        ++totals.putBack;
+        return true;
     }
-    if (!readable(backup)) {
-        reportLeft(silent, totals, installed, "its copy in Backup is missing or unreadable");
-        return false;
-    }
-    if (!replaceFileSafely(backup, installed)) {
-        reportLeft(silent, totals, installed, replaceFailure(GetLastError()));
-        return false;
-    }
-    logLine("%s: put back from %s", installed, backup);
-    ++totals.putBack;
-    return true;
+    return false;
 }
 
 void restoreDirectory(const char* directory, bool silent, Totals& totals)
@@ -105,13 +128,11 @@ void restoreDirectory(const char* directory, bool silent, Totals& totals)
     if (totals.records++ == 0)
         totals.first = record;
     bool all = true;
-    for (int i = 0; i < record.count; ++i) {
-        record.entries[i].done = undo(directory, record.entries[i], record, silent, totals);
-        all = all && record.entries[i].done;
-    }
-    // What was not done stays in the record, for a later restore to finish.
-    if (all ? !DeleteFileA(path) : !writeRecord(path, record))
-        logLine("%s could not be %s", path, all ? "retired" : "written again");
+    for (int i = 0; i < record.count; ++i)
+        all = undo(directory, record.entries[i], record, silent, totals) && all;
+    // A record with something left stays as it is, for a later restore to finish.
+    if (all && !DeleteFileA(path))
+        logLine("%s could not be retired", path);
 }
 
 } // namespace
@@ -123,19 +144,22 @@ RestoreResult RunRestore(UpdateContext context, bool silent)
     while (context.nextDirectory(directory))
         restoreDirectory(directory, silent, totals);
 
-    char message[256];
-    if (totals.records > 0) {
-        const UpdateRecord& first = totals.first;
-        setLibraryDate(first.hadLibraryDate ? first.libraryDate : nullptr);
-        if (first.hadLibraryDate)
-            logLine("library date set back to %s", first.libraryDate);
+    // The library date goes back only with the last of the update's files:
+    // while any is still in place, the date says what the PC has.
+    const UpdateRecord& first = totals.first;
+    if (totals.records > 0 && totals.left == 0) {
+        if (restoreLibraryDate(first.libraryDate))
+            logLine("library date set back to what it was before the update");
         else
-            logLine("library date removed: there was none before the update");
-        formatText(message, "The update of %s was undone. Definition files put back: %d; removed: %d.",
-                   first.updateDate, totals.putBack, totals.removed);
-    } else {
-        copyText(message, "There was nothing to restore: no update kept the definition files it replaced.");
+            reportLeft(silent, totals, "The library date", "what it was before the update is not known");
     }
+
+    char message[256];
+    if (totals.records > 0)
+        formatText(message, "The update of %s was %s. Definition files put back: %d; removed: %d.", first.updateDate,
+                   totals.left > 0 ? "not undone whole" : "undone", totals.putBack, totals.removed);
+    else
+        copyText(message, "There was nothing to restore: no update kept the definition files it replaced.");
     logLine("definition files put back: %d, removed: %d, left: %d", totals.putBack, totals.removed, totals.left);
     if (totals.left > 0) {
         char more[64];

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "engine/debugging.h"
+#include "engine/directory_record.h"
 #include "engine/file_names.h"
 #include "engine/transfer.h"
 #include "engine/unpacker_interface.h"
@@ -82,38 +83,42 @@ void removeTemporaryFiles(const char* tempDir, UpdateStamp& stamp)
 }
 
 // Offers every unpacked file to one definition directory. With backups, the
-// directory's Backup\ folder gets the copies being replaced and a record of
-// what this update did there, for a restore; without, an earlier record is
-// retired, so that no restore puts back a set older than the one just
-// replaced. A directory whose record is this same update's, from an earlier
-// run, keeps that record and its backups: they hold the set from before.
+// directory's Backup\ folder gets the copies being replaced; its record hears
+// of every change before it is made (see directory_record.h).
 void updateDirectory(UpdateStamp& stamp, const char* tempDir, const char* directory, const UpdateRecord& fresh)
 {
     stamp.setCursor(1); // entry 0 is the package itself
-    PathBuffer backupDir, recordFile;
+    PathBuffer backupDir;
     const bool backupNamed = joinText(backupDir, directory, kBackupFolder);
-    const bool recordNamed = recordPath(directory, recordFile);
-    UpdateRecord record = fresh;
-    UpdateRecord earlier;
-    BackupPlan backups;
-    if (!makeBackup) {
-        if (recordNamed && DeleteFileA(recordFile))
-            logLine("%s: retired", recordFile);
-    } else if (recordNamed && readRecord(recordFile, earlier) == RecordState::Read &&
-               CompareFileTime(&earlier.updateTime, &stamp.updateTime) == 0) {
-        logLine("%s: backups of the set from before this update kept as they are", backupDir);
-    } else {
-        backups = BackupPlan{true, backupNamed ? backupDir : nullptr, recordNamed ? &record : nullptr};
-        if (backupNamed)
-            CreateDirectoryA(backupDir, nullptr);
-        if (recordNamed)
-            DeleteFileA(recordFile); // its backups are about to be replaced
-    }
+    DirectoryRecord record(directory, fresh, makeBackup != 0);
+    if (makeBackup && backupNamed)
+        CreateDirectoryA(backupDir, nullptr);
+    const BackupPlan backups{makeBackup != 0, backupNamed ? backupDir : nullptr, &record};
     char name[UpdateStamp::kNameSize];
     while (stamp.nextFileName(name))
         transferDefinitionFile(stamp, tempDir, name, directory, backups);
-    if (backups.record && !writeRecord(recordFile, record))
-        logLine("%s cannot be written: this update cannot be undone there", recordFile);
+}
+
+// This update's record, as each directory's begins: its time and date, and
+// the library date from before it. A run of the same update that came before
+// this one has written its own date already: what was there before it is
+// in that run's record.
+UpdateRecord freshRecord(const UpdateStamp& stamp, UpdateContext context)
+{
+    UpdateRecord fresh{};
+    fresh.updateTime = stamp.updateTime;
+    copyText(fresh.updateDate, stamp.dateText);
+    PathBuffer directory, path;
+    UpdateRecord earlier;
+    while (context.nextDirectory(directory)) {
+        if (recordPath(directory, path) && readRecord(path, earlier) == RecordState::Read &&
+            CompareFileTime(&earlier.updateTime, &stamp.updateTime) == 0) {
+            fresh.libraryDate = earlier.libraryDate;
+            return fresh;
+        }
+    }
+    readLibraryDate(fresh.libraryDate);
+    return fresh;
 }
 
 } // namespace
@@ -122,12 +127,8 @@ int RunUpdate(UpdateContext context)
 {
     UpdateStamp stamp;
     filesUpdated = 0;
-    // What each directory's record says about this update, with the library
-    // date before it, read before the update writes its own.
-    UpdateRecord fresh{};
-    fresh.updateTime = stamp.updateTime;
-    copyText(fresh.updateDate, stamp.dateText);
-    fresh.hadLibraryDate = readLibraryDate(fresh.libraryDate);
+    // Read before the update writes its own date.
+    const UpdateRecord fresh = freshRecord(stamp, context);
 
     if (!context.checkFreeSpace(kUnpackSpace))
         return kUpdateFatal;

@@ -4,8 +4,9 @@
 
 #include <windows.h>
 
+#include "engine/directory_record.h"
+#include "engine/file_identity.h"
 #include "engine/file_replace.h"
-#include "engine/update_record.h"
 #include "engine/update_stamp.h"
 #include "run/flags.h"
 #include "run/handles.h"
@@ -38,6 +39,16 @@ void reportBackupFailed(const char* installed)
     showBox(message, "Backup failed", MB_OK);
 }
 
+// A file that a run with backups would add, but cannot note in the restore
+// record first: a restore could not take it away again, so it is not added.
+void reportNotRecorded(const char* installed)
+{
+    logLine("%s: not installed, the restore record cannot be written", installed);
+    MessageBuffer message;
+    formatText(message, "Could not record %s for a restore; the file was not installed.", installed);
+    showBox(message, "Backup failed", MB_OK);
+}
+
 bool isReadOnly(const char* path)
 {
     const DWORD attributes = GetFileAttributesA(path);
@@ -66,25 +77,25 @@ void transferDefinitionFile(const UpdateStamp& stamp, const char* sourceDir, con
     }
 
     FILETIME installedTime;
-    {
-        FileHandle file(CreateFileA(installed, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file.valid()) {
-            if (diagnosticMode)
-                showBox(name, "Transfering - no copy exists", MB_OK);
-            if (!install(stamp, unpacked, installed)) {
-                logLine("%s: not installed, %s", installed, replaceFailure(GetLastError()));
-                return;
-            }
-            logLine("%s: new", installed);
-            if (backups.record)
-                backups.record->add(name, true);
+    switch (fileTime(installed, installedTime)) {
+    case FileState::Missing:
+        if (diagnosticMode)
+            showBox(name, "Transfering - no copy exists", MB_OK);
+        if (!backups.record->beforeAdding(name)) {
+            reportNotRecorded(installed);
             return;
         }
-        if (!GetFileTime(file.get(), nullptr, nullptr, &installedTime)) {
-            logLine("%s: passed over, its time cannot be read", installed);
+        if (!install(stamp, unpacked, installed)) {
+            logLine("%s: not installed, %s", installed, replaceFailure(GetLastError()));
             return;
         }
+        logLine("%s: new", installed);
+        return;
+    case FileState::Unreadable:
+        logLine("%s: not replaced, it cannot be read: %s", installed, replaceFailure(GetLastError()));
+        return;
+    case FileState::Read:
+        break;
     }
 
     const Date installedDate = dateOf(installedTime);
@@ -105,15 +116,43 @@ void transferDefinitionFile(const UpdateStamp& stamp, const char* sourceDir, con
         return;
     }
 
-    if (backups.backUp) {
-        PathBuffer backup;
+    // What is there now, and whether it is this update's own already: then
+    // there is nothing to keep a copy of.
+    FileIdentity current, incoming;
+    if (identifyFile(installed, current) != FileState::Read) {
+        logLine("%s: not replaced, it cannot be read: %s", installed, replaceFailure(GetLastError()));
+        return;
+    }
+    const bool alreadyThisUpdates = carriesUpdateTime(current.lastWrite, stamp.updateTime) &&
+                                    identifyFile(unpacked, incoming) == FileState::Read &&
+                                    sameBytes(current, incoming);
+    const bool copy = backups.backUp && !alreadyThisUpdates;
+
+    PathBuffer backup;
+    if (copy) {
         if (backups.folder == nullptr || !joinText(backup, backups.folder, name)) {
             reportBackupFailed(installed);
             return;
         }
         if (diagnosticMode)
             showBox(backup, "Copying backup file to:", MB_OK);
-        if (!replaceFileSafely(installed, backup)) {
+    }
+    if (!backups.record->beforeReplacing(name, current, copy, alreadyThisUpdates)) {
+        if (copy)
+            reportBackupFailed(installed);
+        else
+            logLine("%s: not replaced, the restore record cannot be written", installed);
+        return;
+    }
+    if (copy) {
+        // A copy kept by an earlier run of this update is what was there before
+        // it first touched the file: it stays.
+        FileIdentity kept;
+        const FileIdentity* recorded = backups.record->keptCopy(name);
+        const bool keptAlready = recorded && sameBytes(*recorded, current) &&
+                                 identifyFile(backup, kept) == FileState::Read && sameBytes(kept, current) &&
+                                 CompareFileTime(&kept.lastWrite, &current.lastWrite) == 0;
+        if (!keptAlready && !replaceFileSafely(installed, backup, &current)) {
             reportBackupFailed(installed);
             return;
         }
@@ -140,6 +179,4 @@ void transferDefinitionFile(const UpdateStamp& stamp, const char* sourceDir, con
         return;
     }
     logLine("%s: replaced, was %d/%d/%d", installed, installedDate.month, installedDate.day, installedDate.year);
-    if (backups.backUp && backups.record)
-        backups.record->add(name, false);
 }

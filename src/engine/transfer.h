@@ -2,22 +2,24 @@
 // copy in one definition directory, with the optional backup of that copy.
 #pragma once
 
+class DirectoryRecord;
 class UpdateStamp;
-struct UpdateRecord;
 
 // What becomes of the copies being replaced in one definition directory.
 struct BackupPlan {
-    bool backUp = false;           // each copy is saved before it is replaced
-    const char* folder = nullptr;  // where: null when no folder could be named, and nothing is replaced
-    UpdateRecord* record = nullptr; // what was replaced and added, for a restore; null: none is kept
+    bool backUp = false;             // each copy is saved before it is replaced
+    const char* folder = nullptr;    // where: null when no folder could be named, and nothing is replaced
+    DirectoryRecord* record = nullptr; // the directory's restore record, told of every change first
 };
 
 // Installs `name` from `sourceDir` (the temporary directory, where it was
 // unpacked) into `directory` when the directory has no copy of it, when its
-// copy is not newer than the update, or always under /F. With a backup planned
-// the installed copy is saved first, and is not replaced when that save fails.
-// Each file really installed is stamped with the update time, counted in
-// filesUpdated and entered in the plan's record. All directories end in a
-// backslash.
+// copy is not newer than the update, or always under /F. An installed copy
+// that exists but cannot be read is left as it is: only a file that is not
+// there counts as no copy. With a backup planned the installed copy is saved
+// first, unless it is this update's own already, and is not replaced when that
+// save fails. The record hears of each change before it is made. Each file
+// really installed is stamped with the update time and counted in
+// filesUpdated. All directories end in a backslash.
 void transferDefinitionFile(const UpdateStamp& stamp, const char* sourceDir, const char* name,
                             const char* directory, const BackupPlan& backups);

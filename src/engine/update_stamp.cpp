@@ -14,6 +14,8 @@ namespace {
 
 const char kSharedKey[] = "Software\\Zorvane\\Shared";
 const char kLibraryDateValue[] = "DravomLibraryDate";
+const wchar_t kSharedKeyW[] = L"Software\\Zorvane\\Shared";
+const wchar_t kLibraryDateValueW[] = L"DravomLibraryDate";
 // The products read the date as a fixed field of this many bytes.
 constexpr DWORD kLibraryDateBytes = 10;
 
@@ -123,39 +125,61 @@ int UpdateStamp::isNotNewer(FILETIME fileTime) const
 
 void UpdateStamp::writeLibraryDate() const
 {
-    setLibraryDate(dateText);
+    RegKey key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSharedKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
+                        key.receive(), nullptr) != ERROR_SUCCESS)
+        return;
+    // The products read the date as a fixed field of 10 bytes, whatever the text's length.
+    RegSetValueExA(key.get(), kLibraryDateValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(dateText), kLibraryDateBytes);
 }
 
-void setLibraryDate(const char* text)
+void readLibraryDate(LibraryDate& value)
 {
+    value.state = LibraryDate::State::Absent;
+    value.type = REG_NONE;
+    value.size = 0;
+    // Through the wide calls: the value's bytes as the registry keeps them,
+    // with no conversion between code pages that could change them.
     RegKey key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSharedKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_SET_VALUE, nullptr, key.receive(), nullptr) != ERROR_SUCCESS)
+    LONG result = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSharedKeyW, 0, KEY_QUERY_VALUE, key.receive());
+    if (result == ERROR_FILE_NOT_FOUND)
         return;
-    if (text == nullptr) {
-        RegDeleteValueA(key.get(), kLibraryDateValue);
+    DWORD size = sizeof value.data;
+    if (result == ERROR_SUCCESS)
+        result = RegQueryValueExW(key.get(), kLibraryDateValueW, nullptr, &value.type, value.data, &size);
+    if (result == ERROR_FILE_NOT_FOUND)
         return;
-    }
-    // Zero-filled: the registry receives 10 bytes whatever the text's length.
-    char field[32] = {};
-    for (std::size_t i = 0; i + 1 < sizeof field && text[i]; ++i)
-        field[i] = text[i];
-    RegSetValueExA(key.get(), kLibraryDateValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(field), kLibraryDateBytes);
+    value.state = result == ERROR_SUCCESS ? LibraryDate::State::Present : LibraryDate::State::Unknown;
+    value.size = result == ERROR_SUCCESS ? size : 0;
 }
 
-bool readLibraryDate(char (&text)[32])
+bool restoreLibraryDate(const LibraryDate& value)
 {
-    RegKey key;
-    char value[kPathSize] = {};
-    DWORD size = sizeof value - 1;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedKey, 0, KEY_QUERY_VALUE, key.receive()) != ERROR_SUCCESS ||
-        RegQueryValueExA(key.get(), kLibraryDateValue, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) !=
-            ERROR_SUCCESS)
+    if (value.state == LibraryDate::State::Unknown || value.size > sizeof value.data)
         return false;
-    // Kept as a line of text: what a line cannot hold is replaced.
-    std::size_t i = 0;
-    for (; i + 1 < sizeof text && value[i]; ++i)
-        text[i] = value[i] < ' ' ? '?' : value[i];
-    text[i] = '\0';
-    return true;
+    RegKey key;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kSharedKeyW, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
+                        key.receive(), nullptr) != ERROR_SUCCESS)
+        return false;
+    if (value.state == LibraryDate::State::Absent) {
+        const LONG result = RegDeleteValueW(key.get(), kLibraryDateValueW);
+        return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
+    }
+    return RegSetValueExW(key.get(), kLibraryDateValueW, 0, value.type, value.data, value.size) == ERROR_SUCCESS;
+}
+
+bool carriesUpdateTime(FILETIME fileTime, FILETIME updateTime)
+{
+    constexpr long long kSecond = 10000000;
+    const long long file = static_cast<long long>((static_cast<ULONGLONG>(fileTime.dwHighDateTime) << 32) |
+                                                  fileTime.dwLowDateTime);
+    const long long update = static_cast<long long>((static_cast<ULONGLONG>(updateTime.dwHighDateTime) << 32) |
+                                                    updateTime.dwLowDateTime);
+    const long long shifts[] = {0, 3600 * kSecond, -3600 * kSecond};
+    for (const long long shift : shifts) {
+        const long long apart = file - update - shift;
+        if (apart > -2 * kSecond && apart < 2 * kSecond)
+            return true;
+    }
+    return false;
 }

@@ -57,13 +57,29 @@ public:
 int fileTimeToDayMonthYear(FILETIME fileTime, unsigned char* day, unsigned char* month,
                            unsigned char* yearOffset);
 
-// The library date the registry holds ("DravomLibraryDate"), as at most 31
-// characters of text; false when there is none.
-bool readLibraryDate(char (&text)[32]);
+// The registry's "DravomLibraryDate" exactly as it was: absent, or its type
+// and bytes whatever they are; Unknown when it is there but cannot be read
+// whole (longer than kMaxBytes, or no access).
+struct LibraryDate {
+    static constexpr DWORD kMaxBytes = 256;
+    enum class State { Absent, Present, Unknown };
+    State state;
+    DWORD type;
+    DWORD size;
+    BYTE data[kMaxBytes];
+};
+void readLibraryDate(LibraryDate& value);
 
-// Writes `text` as the library date the way an update writes its own date, 10
-// bytes; null removes the value.
-void setLibraryDate(const char* text);
+// Gives the registry back a value read by readLibraryDate (Absent removes it);
+// false when it could not be written.
+bool restoreLibraryDate(const LibraryDate& value);
+
+// Whether a file's last-write time is the update's, as the file's volume keeps
+// it: exactly, or within the 2 seconds to which FAT keeps times, and, since
+// FAT keeps local time, also an hour either way of it (a change of daylight
+// saving time between the update and now). The 100-nanosecond rule that
+// decides what an update replaces does not use this.
+bool carriesUpdateTime(FILETIME fileTime, FILETIME updateTime);
 
 // A file time's UTC date, as the program shows it: month/day/year.
 struct Date {
