@@ -10,11 +10,11 @@ driver (tests/driver.cpp), which answers each window, and compares the windows,
 the exit code, every file with its content, last-write time and read-only mark,
 and the registry values the program writes with what the row expects.
 """
-import calendar, dataclasses, io, os, re, shutil, subprocess, tempfile, time, zipfile
+import calendar, dataclasses, io, os, re, shutil, subprocess, tempfile, time, zipfile, zlib
 
 WINE = "/usr/lib/wine/wine"
-DIRS = {"G": "C:\\t\\G\\", "D": "C:\\t\\D\\", "S": "S:\\D\\"}  # definition directories; S: is small
-FOLDERS = {"G": "G", "D": "D", "S": "S/D"}  # the same as tree paths
+DIRS = {"G": "C:\\t\\G\\", "D": "C:\\t\\D\\", "S": "S:\\D\\", "F": "F:\\D\\"}  # definition directories; S: is small, F: FAT
+FOLDERS = {"G": "G", "D": "D", "S": "S/D", "F": "F/D"}  # the same as tree paths
 KEYS = {
     "sharedir": "Software\\Zorvane\\GlimOn AV|sharedir",
     "installpath": "SOFTWARE\\Zorvane\\Glimon AV|installpath",
@@ -27,7 +27,7 @@ KEYS = {
 }
 KEY_ONLY = object()  # a registry key without the value
 LOG_NAMES = ("DefPatch.log", "DefPatch.old.log")
-RECORD = "DefPatch record of the last update.txt"  # in a Backup folder, compared only for being there
+RECORD = "DefPatch record of the last update.txt"  # in a Backup folder, compared line by line
 WAITING = "waiting for another DefPatch run on this machine to end"
 KEY = ""  # the private key rows are signed with: the build's test key, which the library trusts
 # The maker's way to sign a package with openssl alone, as unpacker/README.md shows it.
@@ -85,7 +85,7 @@ class S:
     signed: bool = True           # signed here with KEY (never for the scripted library)
     library: str = "zunpck32.dll"  # or scripted/VARIANT/zunpck32.dll, or "" for none
     reg: dict = dataclasses.field(default_factory=dict)  # KEYS name or "KEY|NAME" -> value; None: absent
-    files: dict = dataclasses.field(default_factory=dict)  # tree path -> bytes, or None: removed
+    files: dict = dataclasses.field(default_factory=dict)  # tree path -> bytes, (bytes, TIMES key), or None: removed
     new: str = "G/A.DAT G/C.DAT D/A.DAT D/B.DAT D/C.DAT"  # files the update installs
     backup: str = None            # files saved in Backup\; not None: a Backup folder in each found dir
     found: str = "GD"             # the definition directories found, by their DIRS letters
@@ -100,7 +100,7 @@ class S:
     start: str = "C:\\t\\run"        # the start directory, which holds the release files
     calls: str = "init virusdef.zpk C:\\t\\tmp\\ 0 10 0 10|exit"  # the scripted library's log
     setup: object = None          # a function of the runner, for what the fields cannot say
-    needs: str = ""               # "S:" or "B:": the small (4 MiB) or big (4097 MiB) volume must be mounted
+    needs: str = ""               # "S:", "B:" or "F:": the small (4 MiB), big (4097 MiB) or FAT volume must be mounted
     also: str = None              # the command line of a second run started just before this one (silent)
     logfile: str = "windows/DefPatch.log"  # where the run's block goes, under C:\ (None: nowhere)
     log: list = None              # the run's block, line by line, without time and process id
@@ -108,6 +108,9 @@ class S:
     restore: bool = False         # the definition files end as before the setup's runs, the copies stay
     kept: str = ""                # files that end as the setup left them
     records: str = None           # the directories that end with a restore record (default: those backed up)
+    recorded: dict = None         # letter -> the entries the record there ends with ("replaced A.DAT", "added C.DAT",
+                                  # "no-copy B.DAT"), replaced files as they were before the row's runs; default:
+                                  # this run's backups and new files when it keeps backups, else the record unchanged
 
 
 class Runner:
@@ -117,6 +120,7 @@ class Runner:
         self.windows = os.path.join(self.prefix, "drive_c", "windows")
         self.small = os.path.join(self.prefix, "dosdevices", "s:")
         self.big = os.path.join(self.prefix, "dosdevices", "b:")
+        self.volumes = {"S:": self.small, "B:": self.big, "F:": os.path.join(self.prefix, "dosdevices", "f:")}
         self.driver = subprocess.Popen([WINE, os.path.join(self.bin, "defpatch_drive.exe")], text=True,
                                        encoding="latin-1", stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                        stderr=subprocess.DEVNULL, bufsize=1, env={**os.environ, "TZ": "EST5"})
@@ -131,9 +135,9 @@ class Runner:
         return lines
 
     def path(self, rel):
-        """Tree paths: "G/A.DAT" is C:\\t\\G\\A.DAT, "S/D/A.DAT" is S:\\D\\A.DAT, "B/tmp" B:\\tmp."""
-        if rel[:2] in ("S/", "B/") or rel in ("S", "B"):
-            return os.path.join(self.small if rel[0] == "S" else self.big, rel[2:])
+        """Tree paths: "G/A.DAT" is C:\\t\\G\\A.DAT, "S/D/A.DAT" is S:\\D\\A.DAT, "B/tmp" B:\\tmp, "F/D" F:\\D."""
+        if rel[:2] in ("S/", "B/", "F/") or rel in ("S", "B", "F"):
+            return os.path.join(self.volumes[rel[0] + ":"], rel[2:])
         return os.path.join(self.prefix, "drive_c", "t", rel)
 
     def write(self, rel, data, when=None, readonly=False):
@@ -169,7 +173,7 @@ class Runner:
 
     def snapshot(self):
         shot = {}
-        for root, prefix in ((self.path(""), ""), (self.small, "S/"), (self.big, "B/")):
+        for root, prefix in ((self.path(""), ""), *((path, v[0] + "/") for v, path in self.volumes.items())):
             for top, dirs, names in os.walk(root):
                 rel = os.path.relpath(top, root)
                 rel = prefix + ("" if rel == "." else rel + "/")
@@ -178,8 +182,8 @@ class Runner:
                     if n in LOG_NAMES:  # the log rows read logs for themselves
                         continue
                     st = os.lstat(os.path.join(top, n))
-                    data = open(os.path.join(top, n), "rb").read() if n != "filler" else b""
-                    shot[rel + n] = "record" if n == RECORD else (data, st.st_mtime_ns, st.st_mode & 0o222 == 0)
+                    data = read(os.path.join(top, n)) if n != "filler" else b""
+                    shot[rel + n] = ("record", data) if n == RECORD else (data, st.st_mtime_ns, st.st_mode & 0o222 == 0)
         return shot
 
     def prepare(self, s):
@@ -187,9 +191,10 @@ class Runner:
         for name in LOG_NAMES:
             if os.path.exists(os.path.join(self.windows, name)):
                 os.remove(os.path.join(self.windows, name))
-        for root in (self.path(""), self.small, self.big):
+        for root in (self.path(""), *self.volumes.values()):
             if os.path.isdir(root):
-                subprocess.run(["chmod", "-R", "u+w", root], check=True)
+                if root != self.volumes["F:"]:  # FAT keeps no modes
+                    subprocess.run(["chmod", "-R", "u+w", root], check=True)
                 for name in os.listdir(root):
                     shutil.rmtree(os.path.join(root, name)) if os.path.isdir(os.path.join(root, name)) \
                         else os.remove(os.path.join(root, name))
@@ -211,17 +216,43 @@ class Runner:
         for rel, data in s.files.items():
             if data is None:
                 shutil.rmtree(self.path(rel)) if os.path.isdir(self.path(rel)) else os.remove(self.path(rel))
-            else:
-                self.write(rel, data)
+            else:  # bytes, or (bytes, TIMES key)
+                self.write(rel, *((data[0], TIMES[data[1]]) if isinstance(data, tuple) else (data,)))
         self.cmd("reset")
         values = {"apppath": "C:\\t\\GlimOn\\glimonav.exe", "sharedir": DIRS["G"], "Directory": DIRS["D"]}
         for where, value in {**values, **s.reg}.items():
             self.set_value(KEYS.get(where, where), value)
         os.utime(self.path("run/DefPatch.exe"), ns=(s.time, s.time))
         self.pristine = self.snapshot()  # as before any run, for a restore to bring back
+        self.date_before = self.cmd("get", *KEYS["date"].split("|"))[0]
         if s.setup:
             s.setup(self)
         os.utime(self.path("run/DefPatch.exe"), ns=(s.time, s.time))
+
+    def record(self, s, letter, entries):
+        """The record a row expects in a directory: the update of the row's time, the library date the row set up,
+        and the entries, each replaced file as the tree held it before the row's runs."""
+        when = time.gmtime(s.time // 10**9)
+        filetime = lambda ns: f"{ns // 100 + 116444736000000000:016X}"
+        date = s.reg.get("date")
+        if entries and entries[0].startswith("library "):  # the date as a run before this one wrote it
+            date = entries.pop(0)[len("library "):]
+        if date is None:
+            library = "none"
+        else:
+            kind, data = (4, date.to_bytes(4, "little")) if isinstance(date, int) else \
+                (3, date) if isinstance(date, bytes) else (1, (date + "\0").encode("utf-16-le"))
+            library = f"{kind} {len(data)}" + (f" {data.hex().upper()}" if data else "")
+        lines = ["DefPatch restore record", f"update {when.tm_mon}/{when.tm_mday}/{when.tm_year} {filetime(s.time)}",
+                 f"library-date {library}"]
+        for entry in entries:
+            kind, name = entry.split(" ", 1)
+            if kind == "replaced":
+                data, mtime, _ = self.pristine[FOLDERS[letter] + "/" + name]
+                lines.append(f"replaced {name} {filetime(mtime)} {len(data)} {zlib.crc32(data):08X}")
+            else:
+                lines.append(entry)
+        return ("record", ("\r\n".join(lines + ["end"]) + "\r\n").encode("latin-1"))
 
     def registry(self, s):
         """The values the program writes, as the driver prints them, and as the row expects them."""
@@ -230,7 +261,9 @@ class Runner:
                   agent + "Prompt Download": None, agent + "Prompt Install": None, agent + "WebSite": None,
                   where + "Path": None, where: None}
         wrote = s.wrote or ("all" if s.exit == 1 else "none")
-        if wrote not in ("none", "agent"):
+        if wrote in ("none", "agent"):  # the date as the row set it up, before any run
+            wanted[KEYS["date"]] = self.date_before if self.date_before != "absent" else None
+        else:
             data = (s.date.encode() + b"\0" * 10)[:10]
             wanted[KEYS["date"]] = "1 " + (data if b"\0" in data else data + b"\0").hex()  # Wine adds the end
         if wrote in ("all", "agent"):
@@ -272,16 +305,25 @@ class Runner:
             want[rel] = (b"scripted " + name.encode() if scripted else content.get(name), s.time, False)
         if s.backup is not None:
             want.update({FOLDERS[letter] + "/Backup": "folder" for letter in s.found})
-            for rel in s.backup.split():
+            for rel in s.backup.split():  # as the file was before the row's runs
                 folder, name = rel.rsplit("/", 1)
-                want[folder + "/Backup/" + name] = before[rel]
+                want[folder + "/Backup/" + name] = self.pristine[rel]
         if s.restore:  # the definition files as before the setup's update; the copies stay, the records go
             want = {k: v for k, v in want.items() if "/Backup" in k or k in self.pristine}
             want.update({k: v for k, v in self.pristine.items() if "/Backup" not in k})
             want.update({k: None for k in before if k.endswith(RECORD)})
         want.update({k: before.get(k) for k in s.kept.split()})
         records = s.found if s.records is None and s.backup is not None else s.records or ""
-        want.update({FOLDERS[letter] + "/Backup/" + RECORD: "record" for letter in records})
+        for letter in records:
+            rel = FOLDERS[letter] + "/Backup/" + RECORD
+            entries = (s.recorded or {}).get(letter)
+            if entries is None and s.backup is not None:  # this run's own record: what it backed up and added
+                order = list(content) if content else [r.rsplit("/", 1)[1] for r in s.new.split()]
+                entries = sorted([f"replaced {r.rsplit('/', 1)[1]}" for r in s.backup.split() if r.startswith(FOLDERS[letter] + "/")] +
+                                 [f"added {r.rsplit('/', 1)[1]}" for r in s.new.split()
+                                  if r.startswith(FOLDERS[letter] + "/") and r not in before],
+                                 key=lambda e: order.index(e.split(" ", 1)[1]))
+            want[rel] = self.record(s, letter, list(entries)) if entries is not None else before.get(rel)
         want = {k: v for k, v in want.items() if v is not None}
         want.update({d: "folder" for d in s.mkdirs.split()})
         want = {k: v for k, v in want.items() if not k.startswith("tmp/")}
@@ -329,9 +371,23 @@ class Runner:
             problems.append("log: not as the row says")
         return problems + (["log:\n    " + "\n    ".join(" ".join(e) for e in entries)] if problems else [])
 
+def read(path):
+    """A file's bytes, also of one its owner may not read (it is the tests' own)."""
+    mode = os.stat(path).st_mode
+    if mode & 0o400:
+        return open(path, "rb").read()
+    os.chmod(path, mode | 0o400)
+    try:
+        return open(path, "rb").read()
+    finally:
+        os.chmod(path, mode)
+
+
 def show(state):
     if state is None or isinstance(state, str):
         return state or "nothing"
+    if state[0] == "record":
+        return "the record\n        " + state[1].decode("latin-1").replace("\r\n", "\n        ")
     data, when, readonly = state
     return f"{(data or b'')[:40]!r} at {time.strftime('%Y-%m-%d %H:%M:%S', time.gmtime(when // 10**9))}.{when % 10**9:09d}" \
         + (" read-only" if readonly else "")

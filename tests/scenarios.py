@@ -4,7 +4,7 @@ what every row is checked for; a new case is a new row.
 
     python3 tests/scenarios.py BUILD_DIR [WORD...]   (the rows whose names hold a WORD)
 """
-import hashlib, io, os, random, struct, subprocess, sys, tempfile, zipfile, zlib
+import hashlib, io, os, random, shutil, struct, subprocess, sys, tempfile, zipfile, zlib
 import harness
 from harness import KEY_ONLY, KEYS, S, UPDATE, WAITING, Runner, new_key, ns, package, sign
 
@@ -47,6 +47,7 @@ MANY = {f"F{i:02}.DAT": os.urandom(256 << 10) for i in range(1, 20)}  # 19 files
 ALL_MANY = " ".join(f"{d}/F{i:02}.DAT" for d in "GD" for i in range(1, 20))
 RESTORE = dict(restore=True, new="", temp="")  # a row that ends with the files as before its setup's update
 RESTORED = "Zorvane Virus Definition Restore: The update of 12/5/1997 was undone. "
+NOT_WHOLE = "Zorvane Virus Definition Restore: The update of 12/5/1997 was not undone whole. "
 RECORD_G = "G/Backup/" + harness.RECORD
 DAMAGES = {"cut short": lambda t: t[:-5], "of another kind": lambda t: t.replace(b"restore", b"other"),
            "over-long": lambda t: t.replace(b"end\r\n", b"#" * 3000 + b"\r\nend\r\n"),
@@ -62,18 +63,61 @@ TRANSFERS = ["Xfering: 10/1/1997: A.DAT", "Not Xfering: B.DAT is dated 1/3/1998"
              "Transfering - no copy exists: B.DAT", "Xfering: 12/5/1997: C.DAT"]
 
 
-def ran(*runs, at=UPDATE, then=None):
-    """A setup that runs DefPatch silently with each command line in turn (the last dated `at`), each ending with
-    exit 1, and then `then`."""
+def ran(*steps, at=None, then=None):
+    """A setup that takes each step in turn: a command line runs DefPatch silently, ending with exit 1, or with
+    the code given with it, and the boxes it shows answered, as ("/S", 1, "Debugging: 25"); the last run is dated
+    `at`, the others (and without `at` the last too) as the row's update; a function is called. Then `then`."""
     def setup(r):
-        for i, args in enumerate(runs):
-            when = at if i == len(runs) - 1 else UPDATE
+        row_time = os.stat(r.path("run/DefPatch.exe")).st_mtime_ns
+        runs = [step for step in steps if not callable(step)]
+        for step in steps:
+            if callable(step):
+                step(r)
+                continue
+            args, code, *boxes = step if isinstance(step, tuple) else (step, 1)
+            runs.pop(0)
+            when = row_time if runs or at is None else at
             os.utime(r.path("run/DefPatch.exe"), ns=(when, when))
-            got = r.cmd("run", "C:\\t\\run", "-1", args, "TMP=C:\\t\\tmp\\;TEMP=C:\\t\\tmp\\")
-            assert got[-1] == "exit 1", got
+            got = r.cmd("run", "C:\\t\\run", "-1", args, "TMP=C:\\t\\tmp\\;TEMP=C:\\t\\tmp\\",
+                        *[part for box in boxes for part in (box, "ok")])
+            assert got[-1] == f"exit {code}", got
         if then:
             then(r)
     return setup
+
+
+# The longest names a package may give, as many as it may hold.
+LONGEST = [f"{i:02}" + "N" * 29 for i in range(19)]
+# Beside the files a replacement puts in place: names its new copies could take.
+NEIGHBOURS = {"G/~00/x": b"in a folder", "G/~01": b"someone's", "D/~00": b"someone's", "D/Backup/~00": b"someone's",
+              "G/Backup/" + harness.RECORD + "~": b"someone's"}
+# The progress boxes of /S /B /D over the usual installs, in order.
+KILL_BOXES = [*DIAG, "Copying backup file to:: C:\\t\\G\\Backup\\A.DAT", "Xfering: 10/1/1997: A.DAT",
+              "Not Xfering: B.DAT is dated 1/3/1998", "Transfering - no copy exists: C.DAT",
+              "Copying backup file to:: C:\\t\\D\\Backup\\A.DAT", "Xfering: 10/1/1997: A.DAT",
+              "Transfering - no copy exists: B.DAT", "Copying backup file to:: C:\\t\\D\\Backup\\C.DAT",
+              "Xfering: 12/5/1997: C.DAT"]
+
+
+def killed_at(k):
+    """A setup that runs /S /B /D and kills it at its k-th box, and then finds every definition file whole: its
+    bytes from before, or the package's. What the killed run left in the temporary directory is put away."""
+    def setup(r):
+        answers = [part for box in KILL_BOXES[:k - 1] for part in (box, "ok")] + [KILL_BOXES[k - 1], "kill"]
+        got = r.cmd("run", "C:\\t\\run", "-1", "/S /B /D", "TMP=C:\\t\\tmp\\;TEMP=C:\\t\\tmp\\", *answers)
+        assert got[-1] == "exit 9999", got
+        for rel, state in r.snapshot().items():
+            if rel[0] in "GD" and "/Backup" not in rel and rel != "D/dv95.exe" and isinstance(state, tuple):
+                assert state[0] in (r.pristine.get(rel, ("",))[0], b"new " + rel[2:].encode()), (rel, state)
+        for name in os.listdir(r.path("tmp")):
+            if name not in ("DefPatch.exe", "zunpck32.dll"):
+                shutil.rmtree(r.path("tmp/" + name)) if os.path.isdir(r.path("tmp/" + name)) else os.remove(r.path("tmp/" + name))
+    return setup
+
+
+def lock(rel):
+    """A step that holds a file of the tree open, sharing nothing, until the next run ends."""
+    return lambda r: r.cmd("lock", "C:\\t\\" + rel.replace("/", "\\"))
 
 
 def names(*entries, method=zipfile.ZIP_STORED):
@@ -202,8 +246,10 @@ SCENARIOS = [
       backup="G/A.DAT D/A.DAT D/C.DAT"),
     S("a backup that cannot be made keeps the installed file, and says so", args="",
       windows=[welcome(), found("tick ok"), "Backup failed: Could not back up C:\\t\\G\\A.DAT; the file was kept as it is.",
+               *[f"Backup failed: Could not record C:\\t\\G\\{n}.DAT for a restore; the file was not installed." for n in "BC"],
                complete()], files={"G/Backup": b"a file in the way"}, installed="G/A.DAT:old",
-      new="G/B.DAT G/C.DAT D/A.DAT D/B.DAT D/C.DAT", mkdirs="D/Backup", records="D"),
+      new="D/A.DAT D/B.DAT D/C.DAT", mkdirs="D/Backup", records="D",
+      recorded={"D": ["added A.DAT", "added B.DAT", "added C.DAT"]}),
     S("repainting the files-found dialog many times leaves its GDI objects as they were", args="",
       windows=[welcome(), found("gdi=40 ok"), "note gdi objects: 0 more after 40 paints", complete()]),
     S("every paint of the files-found dialog finds the products afresh", args="",
@@ -324,7 +370,7 @@ SCENARIOS = [
       installed="G/A.DAT:equal G/B.DAT:later G/C.DAT:earlier", new="G/A.DAT G/C.DAT D/A.DAT D/B.DAT D/C.DAT"),
     S("a read-only installed file is not replaced, backed up or counted", args="",
       windows=[welcome(), found("tick ok"), no_files()], installed="G/A.DAT:old:ro",
-      package=package(["A.DAT"]), backup="", reg=dict(Directory=None), found="G", new=""),
+      package=package(["A.DAT"]), backup="", reg=dict(Directory=None), found="G", new="", records=""),
     S("an installed file in use is not replaced or counted", args="",
       windows=[welcome(), found(), no_files()], installed="G/A.DAT:old", package=package(["A.DAT"]),
       setup=lambda r: r.cmd("lock", "C:\\t\\G\\A.DAT"), reg=dict(Directory=None), found="G", new=""),
@@ -373,7 +419,7 @@ SCENARIOS = [
 
     # Undoing an update: backups in any run (/B), and the restore (/R).
     S("a silent update with /B is undone by /S /R: files back with their times, added files gone, the date as before",
-      args="/S /R /F", setup=ran("/S /B"), **RESTORE, reg=dict(date="11/1/1997"), date="11/1/1997"),
+      args="/S /R /F", setup=ran("/S /B"), **RESTORE, reg=dict(date="11/1/1997"), wrote="agent"),
     S("a second /S /R finds nothing to restore: exit 5, nothing changed", args="/S /R", setup=ran("/S /B", "/S /R"),
       exit=5, new="", temp="", wrote="agent"),
     S("the same update twice with /B, then /S /R: the set from before the first run comes back", args="/S /R",
@@ -390,11 +436,75 @@ SCENARIOS = [
       args="/R", setup=ran("/S /B", then=lambda r: [r.write("D/A.DAT", b"changed"), os.remove(r.path("G/Backup/A.DAT"))]),
       windows=["Not Restored: C:\\t\\G\\A.DAT was left as it is: its copy in Backup is missing or unreadable.",
                "Not Restored: C:\\t\\D\\A.DAT was left as it is: it has changed since the update.",
-               RESTORED + "Definition files put back: 1; removed: 2. Files left as they were: 2 (the log says why)."],
-      **RESTORE, kept="G/A.DAT D/A.DAT", records="GD", exit=6, wrote="agent"),
+               NOT_WHOLE + "Definition files put back: 1; removed: 2. Files left as they were: 2 (the log says why)."],
+      **RESTORE, kept="G/A.DAT D/A.DAT", records="GD", exit=6, wrote="all"),
     *[S(f"a restore record {what} is refused whole, the other directory restored", args="/S /R", exit=6, **RESTORE,
         setup=ran("/S /B", then=lambda r, damage=damage: r.write(RECORD_G, damage(open(r.path(RECORD_G), "rb").read()))),
-        kept="G/A.DAT G/C.DAT", records="G", wrote="agent") for what, damage in DAMAGES.items()],
+        kept="G/A.DAT G/C.DAT", records="G", wrote="all") for what, damage in DAMAGES.items()],
+
+    # An undo that never loses a file: backups decided file by file, the record a journal written before each change.
+    S("a retry after a partial /S /B keeps a copy of the file the first could not read, and records it",
+      args="/S /B", setup=ran(lock("G/A.DAT"), "/S /B"), backup="G/A.DAT D/A.DAT D/C.DAT",
+      recorded={"G": ["added C.DAT", "replaced A.DAT"], "D": ["replaced A.DAT", "added B.DAT", "replaced C.DAT"]},
+      logcheck=lambda blocks, r: "C:\\t\\G\\A.DAT: not replaced, it cannot be read: it is in use" in blocks[0]),
+    S("a retry after a partial /S /B, then /S /R: every file as before the first run", args="/S /R",
+      setup=ran(lock("G/A.DAT"), "/S /B", "/S /B"), **RESTORE, wrote="agent"),
+    S("/S, then /S /B: the update's own files get no copy, and the record says they have none", args="/S /B",
+      setup=ran("/S"), backup="", recorded={"G": ["library 12/5/1997", "no-copy A.DAT", "no-copy C.DAT"],
+                                            "D": ["library 12/5/1997", "no-copy A.DAT", "no-copy B.DAT", "no-copy C.DAT"]}),
+    S("/S, then /S /B, then /S /R: each file changed without a copy is named and left, exit 6", args="/S /R",
+      setup=ran("/S", "/S /B"), exit=6, new="", temp="", records="GD", wrote="all",
+      logcheck=lambda blocks, r: sum("left as it is, the update replaced it without keeping a copy" in line
+                                     for line in blocks[-1]) == 5),
+    S("/S /B, then a refused package without backups: the update stays undoable", args="/S /R", **RESTORE,
+      setup=ran("/S /B", lambda r: r.write("run/virusdef.zpk", changed(SIGNED, 37)), ("/S", 1, debugging(25))),
+      kept="run/virusdef.zpk", wrote="agent"),
+    S("/S /B, then an older update with /B that keeps every file as newer: the update stays undoable", args="/S /R",
+      setup=ran("/S /B", "/S /B", at=ns(1997, 11, 1)), **RESTORE, wrote="agent"),
+    S("an installed file that cannot be read is left as it is, never taken for a missing one", args="/S /B",
+      setup=lambda r: os.chmod(r.path("G/A.DAT"), 0o200), new="G/C.DAT D/A.DAT D/B.DAT D/C.DAT",
+      backup="D/A.DAT D/C.DAT",
+      logcheck=lambda blocks, r: "C:\\t\\G\\A.DAT: not replaced, it cannot be read: access is denied" in blocks[0]),
+    S("the record keeps the library date exactly, type and bytes", args="/S /B", reg=dict(date=7),
+      backup="G/A.DAT D/A.DAT D/C.DAT"),
+    *[S(f"/S /B, then /S /R: a library date {what} comes back exactly", args="/S /R", setup=ran("/S /B"),
+        **RESTORE, reg=dict(date=value), wrote="agent") for what, value in (
+        ("that is empty", ""), ("of another type", 7), ("of bytes", b"\1\0\xff"),
+        ("longer than any date", "11/1/1997, in a longer text than any date of this program"))],
+    S("a restore leaves an added file changed since the update, and restores the rest", args="/S /R",
+      setup=ran("/S /B", then=lambda r: r.write("G/C.DAT", b"changed")), **RESTORE, exit=6, kept="G/C.DAT",
+      records="G", wrote="all"),
+    S("a put-back onto a file in use leaves it whole, and its record for a later restore", args="/S /R",
+      setup=ran("/S /B", lock("D/A.DAT")), **RESTORE, exit=6, kept="D/A.DAT", records="D", wrote="all"),
+    S("a put-back onto a read-only file leaves it whole", args="/S /R", **RESTORE, exit=6, kept="D/A.DAT",
+      setup=ran("/S /B", lambda r: os.chmod(r.path("D/A.DAT"), 0o444)), records="D", wrote="all"),
+    S("a put-back that fills the volume leaves the installed file whole", args="/S /R",
+      **{**ON_SMALL, "files": {"S/D/dv95.exe": b"program", "S/D/A.DAT": (BIG, "old")}}, installed="G/A.DAT:old",
+      setup=ran("/S /B", lambda r: r.fill(600000)), found="GS", **RESTORE, exit=6, kept="S/D/A.DAT S/filler",
+      records="S",
+      wrote="all"),
+    S("a second /S /R finishes what one that could not finish left", args="/S /R", **RESTORE, wrote="agent",
+      setup=ran("/S /B", lock("G/A.DAT"), ("/S /R", 6))),
+    S("a record of as many files as an update holds, with the longest names and library date, is followed",
+      args="/S /R", package=package(LONGEST), installed=" ".join(f"G/{n}:old" for n in LONGEST),
+      reg=dict(Directory=None, date="1" * 127), found="G", setup=ran("/S /B"), **RESTORE, wrote="agent"),
+    S("a record of one more file than an update holds is refused whole", args="/S /R", exit=6, new="", temp="",
+      setup=ran("/S /B", lambda r: r.write(RECORD_G, open(r.path(RECORD_G), "rb").read().replace(
+          b"end\r\n", b"added " + LONGEST[0][:-1].encode() + b"X\r\nend\r\n"))),
+      package=package(LONGEST), installed=" ".join(f"G/{n}:old" for n in LONGEST), reg=dict(Directory=None),
+      found="G", records="G", wrote="all"),
+    S("files and folders named like the new copies of a safe replacement are neither touched nor in the way",
+      args="/S /B", files=NEIGHBOURS, backup="G/A.DAT D/A.DAT D/C.DAT"),
+    S("...nor in the way of a restore", args="/S /R", setup=ran("/S /B", lambda r: [r.write(k, v) for k, v in
+      NEIGHBOURS.items()]), **RESTORE, kept=" ".join(NEIGHBOURS) + " G/~00", wrote="agent"),
+    *[S(f"killed at progress box {k} of {len(KILL_BOXES)}, {KILL_BOXES[k - 1]}: every file whole; /S /R brings "
+        "back the set from before", args="/S /R", setup=killed_at(k),
+        **{**RESTORE, "temp": "DefPatch.exe zunpck32.dll"},
+        exit=5 if k <= 3 else 1, wrote="none") for k in range(1, len(KILL_BOXES) + 1)],
+    S("on a FAT volume, which keeps times to 2 seconds: a retried /S /B, then /S /R, bring back the set from before",
+      args="/S /R", reg=dict(Directory="F:\\D\\", sharedir=None), files={"F/D/dv95.exe": b"program"}, needs="F:",
+      installed="F/D/A.DAT:old F/D/C.DAT:old", time=UPDATE + 1500000000, found="F", setup=ran("/S /B", "/S /B"),
+      **RESTORE, wrote="agent"),
 
     # The update's date: UTC, as month/day/year, 10 bytes of it in the registry.
     S("the date of a program written at 1:00 UTC is that day's, five hours west of UTC too",
@@ -487,7 +597,7 @@ def main():
     for s in SCENARIOS:
         if words and not any(w in s.name for w in words):
             continue
-        if s.needs and not os.path.isdir(runner.small if s.needs == "S:" else runner.big):
+        if s.needs and not os.path.isdir(runner.volumes[s.needs]):
             print(f"skip  {s.name}: no volume {s.needs} (mounting one needs root)")
             skipped += 1
             continue

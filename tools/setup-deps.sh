@@ -26,6 +26,8 @@ have python3                      || need+=(python3)
 have unzip                        || need+=(unzip)
 have zip                          || need+=(zip)
 [ -x /usr/bin/time ]              || need+=(time)
+have fusefat                      || need+=(fusefat)
+[ -x /usr/sbin/mkfs.vfat ]        || need+=(dosfstools)
 
 [ ${#need[@]} -eq 0 ] && exit 0
 

@@ -25,10 +25,10 @@ for dir in native win32; do
 done
 
 wine_env_start "$root"
-# Full-disk cases need a small volume, a 4 MiB tmpfs as drive S:, and one case a
+# Full-disk cases need a small volume, a 4 MiB tmpfs as drive S:, one case a
 # volume with more than 4 GiB free, a 4097 MiB tmpfs (empty: it costs no memory)
-# as drive B: (as root only).
-rm -f "$WINEPREFIX/dosdevices/s:" "$WINEPREFIX/dosdevices/b:"
+# as drive B:, and one a FAT volume as drive F: (as root only).
+rm -f "$WINEPREFIX/dosdevices/s:" "$WINEPREFIX/dosdevices/b:" "$WINEPREFIX/dosdevices/f:"
 if [ "$(id -u)" -eq 0 ]; then
     for volume in s:4m b:4097m; do
         dir=$root/volume-${volume%%:*}
@@ -37,7 +37,19 @@ if [ "$(id -u)" -eq 0 ]; then
         mount -t tmpfs -o "size=${volume#*:},uid=65534,gid=65534,mode=0755" tmpfs "$dir"
         ln -sfn "$dir" "$WINEPREFIX/dosdevices/${volume%%:*}:"
     done
-    trap 'wine_env_stop; umount "$root/volume-s" "$root/volume-b" 2>/dev/null || true' EXIT
+    # A FAT volume as drive F:, which keeps times to 2 seconds. The kernel may
+    # have no FAT driver: fusefat mounts the image through FUSE (it writes times
+    # as UTC and reads them back as local time, so it runs in UTC).
+    dir=$root/volume-f
+    mkdir -p "$dir"
+    mountpoint -q "$dir" && fusermount -u "$dir"
+    if [ -e /dev/fuse ]; then
+        rm -f "$root/fat.img"
+        /usr/sbin/mkfs.vfat -C "$root/fat.img" 8192 >/dev/null
+        TZ=UTC fusefat -o rw+,allow_other "$root/fat.img" "$dir" >/dev/null 2>&1 &&
+            ln -sfn "$dir" "$WINEPREFIX/dosdevices/f:"
+    fi
+    trap 'wine_env_stop; umount "$root/volume-s" "$root/volume-b" 2>/dev/null; fusermount -u "$root/volume-f" 2>/dev/null || true' EXIT
 fi
 
 echo "== testing (32-bit Wine: $WINE32_MODE)"
