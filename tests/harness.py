@@ -168,7 +168,7 @@ class Runner:
             self.cmd("set", key, "", "key", "")
         elif value is not None:
             kind, data = (4, value.to_bytes(4, "little")) if isinstance(value, int) else \
-                (3, value) if isinstance(value, bytes) else (1, value.encode("latin-1") + b"\0")
+                (3, value) if isinstance(value, bytes) else (1, value.encode("cp1252") + b"\0")
             self.cmd("set", key, name, str(kind), data.hex())
 
     def snapshot(self):
@@ -267,7 +267,7 @@ class Runner:
             data = (s.date.encode() + b"\0" * 10)[:10]
             wanted[KEYS["date"]] = "1 " + (data if b"\0" in data else data + b"\0").hex()  # Wine adds the end
         if wrote in ("all", "agent"):
-            text = lambda t: "1 " + (t.encode("latin-1") + b"\0" * 256)[:256].hex()
+            text = lambda t: "1 " + (t.encode("cp1252") + b"\0" * 256)[:256].hex()
             last = s.agent or DIRS[s.found[-1]]
             wanted.update({agent + "Download Day": "4 ffffffff", agent + "Download Hour": "4 ffffffff",
                            agent + "Prompt Download": "4 01000000", agent + "Prompt Install": "4 01000000",
