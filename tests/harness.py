@@ -91,10 +91,11 @@ class S:
     found: str = "GD"             # the definition directories found, by their DIRS letters
     agent: str = None             # the last of them, where it is none of DIRS
     mkdirs: str = ""              # folders the run creates (besides Backup)
-    wrote: str = None             # what the run writes to the registry: "all", "date", "none"
+    wrote: str = None             # what the run writes to the registry: "all", "date", "agent", "none";
+                                  # what it does not write stays byte for byte as before the run
     date: str = "12/5/1997"
     time: int = UPDATE            # DefPatch.exe's last-write time: the update's time
-    temp: str = None              # what is left in C:\t\tmp\ (default: nothing after exit 1)
+    temp: str = None              # what is left in C:\t\tmp\ (default: nothing after exit 1, 7 or 8)
     tmp: str = "C:\\t\\tmp\\"         # the child's TMP and TEMP
     show: int = -1                # the show command the child is started with
     start: str = "C:\\t\\run"        # the start directory, which holds the release files
@@ -223,13 +224,21 @@ class Runner:
             s.setup(self)
         os.utime(self.path("run/DefPatch.exe"), ns=(s.time, s.time))
 
-    def registry(self, s):
-        """The values the program writes, as the driver prints them, and as the row expects them."""
+    def values(self):
+        """The values the program writes, as the driver prints them."""
         agent, where = KEYS["agent"], KEYS["agentpath"]
-        wanted = {KEYS["date"]: None, agent + "Download Day": None, agent + "Download Hour": None,
-                  agent + "Prompt Download": None, agent + "Prompt Install": None, agent + "WebSite": None,
-                  where + "Path": None, where: None}
+        return {k: self.cmd("get", *k.split("|"))[0] for k in (
+            KEYS["date"], agent + "Download Day", agent + "Download Hour", agent + "Prompt Download",
+            agent + "Prompt Install", agent + "WebSite", where + "Path", where)}
+
+    def registry(self, s, before):
+        """The values the program writes, as they are after the run, and as the row expects them: those it
+        does not write as they were `before` it, byte for byte (but a restore's date, set back to none)."""
+        agent, where = KEYS["agent"], KEYS["agentpath"]
+        wanted = dict(before)
         wrote = s.wrote or ("all" if s.exit == 1 else "none")
+        if wrote == "agent":
+            wanted[KEYS["date"]] = "absent"
         if wrote not in ("none", "agent"):
             data = (s.date.encode() + b"\0" * 10)[:10]
             wanted[KEYS["date"]] = "1 " + (data if b"\0" in data else data + b"\0").hex()  # Wine adds the end
@@ -240,12 +249,13 @@ class Runner:
                            agent + "Prompt Download": "4 01000000", agent + "Prompt Install": "4 01000000",
                            agent + "WebSite": text("http://updates.zorvane.com/cgi-bin/iou.cgi"),
                            where + "Path": text(last), where: text(last + "TWAGent.exe")})
-        return {k: (self.cmd("get", *k.split("|"))[0], v or "absent") for k, v in wanted.items()}
+        return {k: (got, wanted[k]) for k, got in self.values().items()}
 
     def run(self, s):
         """Runs one scenario; returns what differs from the row."""
         self.prepare(s)
         before = self.snapshot()
+        values = self.values()
         windows = [(w, "ok") if isinstance(w, str) and not w.startswith("note ") else w for w in s.windows]
         two = s.also is not None or any("also=" in w[1] for w in windows if isinstance(w, tuple))
         if s.also is not None:
@@ -291,14 +301,14 @@ class Runner:
                 problems.append(f"library calls: expected {s.calls!r}, got {log!r}")
         left = sorted(k[4:] for k in after if k.startswith("tmp/"))
         expected_left = sorted((s.temp if s.temp is not None else
-                                "" if s.exit == 1 else "DefPatch.exe zunpck32.dll").split())
+                                "" if s.exit in (1, 7, 8) else "DefPatch.exe zunpck32.dll").split())
         if left != expected_left:
             problems.append(f"temporary directory: expected {expected_left}, got {left}")
         after = {k: v for k, v in after.items() if not k.startswith("tmp/")}
         for rel in sorted(set(want) | set(after)):
             if want.get(rel) != after.get(rel):
                 problems.append(f"{rel}: expected {show(want.get(rel))}, got {show(after.get(rel))}")
-        for key, (got, wanted) in self.registry(s).items():
+        for key, (got, wanted) in self.registry(s, values).items():
             if got != wanted:
                 problems.append(f"registry {key}: expected {wanted}, got {got}")
         return problems + self.check_log(s, seen, two)

@@ -42,6 +42,7 @@ BIG = bytes(range(256)) * 4096                     # 1 MiB
 SCRIPTED = "scripted/whole/zunpck32.dll"
 SMALL = "S:\\D\\"
 START = ["DefPatch started, update of 12/5/1997, switches /S"]  # a silent run's block begins so
+KEPT_LINE = "library date and download agent settings left as they were: the update did not happen whole"
 LOG = "C:\\windows\\DefPatch.log"
 MANY = {f"F{i:02}.DAT": os.urandom(256 << 10) for i in range(1, 20)}  # 19 files that do not compress, 4.75 MiB
 ALL_MANY = " ".join(f"{d}/F{i:02}.DAT" for d in "GD" for i in range(1, 20))
@@ -101,8 +102,8 @@ def end_count(data, count):
 
 
 def refused(what, data, status, **row):
-    """A package the library must refuse whole: no file installed, the status shown."""
-    return S(f"refused: {what}", package=data, windows=[debugging(status)], new="", **row)
+    """A package the library must refuse whole: no file installed, the status shown, exit 7."""
+    return S(f"refused: {what}", package=data, windows=[debugging(status)], new="", exit=7, **row)
 
 
 def streamed():
@@ -182,6 +183,23 @@ def zpk_packed():
         return open(work + "/out.zpk", "rb").read()
 
 
+# What a PC holds from an earlier update: an update that did not happen leaves it byte for byte.
+EARLIER = {"date": "11/1/1997", KEYS["agent"] + "Download Day": 3, KEYS["agent"] + "WebSite": "http://old/iou.cgi",
+           KEYS["agentpath"] + "Path": "C:\\t\\D\\", KEYS["agentpath"]: b"C:\\t\\D\\TWAGent.exe"}
+NOT_COPIED = debugging("Could not copy zpk file to C:\\t\\tmp\\virusdef.zpk")
+
+
+def logged(text):
+    """A check that the run's block holds the line."""
+    return lambda blocks, r: text in blocks[-1]
+
+
+def refused_run(r):
+    """Runs DefPatch silently on an unsigned package, which the library refuses, and answers its box."""
+    r.write("run/virusdef.zpk", package())
+    r.cmd("run", "C:\\t\\run", "-1", "/S", "TMP=C:\\t\\tmp\\;TEMP=C:\\t\\tmp\\", debugging(24), "ok")
+
+
 SCENARIOS = [
     # The run: switches, exit codes, the order of the steps, the temporary copies.
     S("silent update: not newer replaced, newer kept, agent settings of another type replaced, all logged",
@@ -244,7 +262,7 @@ SCENARIOS = [
       setup=lambda r: r.damage("run/DefPatch.exe")),
     S("no usable temporary directory: nothing placed, nothing deleted elsewhere",
       tmp="C:\\" + "x" * 300 + "\\", windows=[debugging("Could not copy zpk file to virusdef.zpk")],
-      temp="DefPatch.exe zunpck32.dll", **GONE),
+      temp="DefPatch.exe zunpck32.dll", exit=7, **GONE),
 
     # Discovery.
     S("App Paths value in capitals; Dravomire without its trailing backslash is not found",
@@ -297,28 +315,28 @@ SCENARIOS = [
       os.utime(r.path("tmp/DefPatch.exe"), ns=(UPDATE, UPDATE)), temp="DefPatch.exe"),
     S("a read-only package is placed, used and cleaned up",
       setup=lambda r: os.chmod(r.path("run/virusdef.zpk"), 0o444)),
-    S("no package anywhere: nothing touched", package=False,
+    S("no package anywhere: nothing touched", package=False, exit=7,
       windows=[debugging("Could not copy zpk file to C:\\t\\tmp\\virusdef.zpk")], **GONE),
-    S("no unpacker library: nothing touched", library="",
+    S("no unpacker library: nothing touched", library="", exit=8,
       windows=[debugging("No"), debugging("Could not get address of zunpack_init")], **GONE),
-    *[S(f"library without {entry}: no call made", library=f"scripted/{entry}/zunpck32.dll", calls="",
+    *[S(f"library without {entry}: no call made", library=f"scripted/{entry}/zunpck32.dll", calls="", exit=8,
         windows=[debugging("Could not get address of " + entry)], **GONE)
       for entry in ("zunpack_init", "zunpack_exec", "zunpack_exit")],
     S("each file is recorded when the next is announced or the end; 3 records nothing; paths give bare names",
       library=SCRIPTED, package=b"2 A.DAT\n3\n3\n2 C:\\x\\B.DAT\n3\n0\n", new="G/A.DAT D/A.DAT D/B.DAT"),
     S("an error status abandons the file announced last", library=SCRIPTED,
-      package=b"2 A.DAT\n2 B.DAT\n5\n", windows=[debugging(5)], new="G/A.DAT D/A.DAT", temp="B.DAT"),
+      package=b"2 A.DAT\n2 B.DAT\n5\n", windows=[debugging(5)], new="G/A.DAT D/A.DAT", temp="B.DAT", exit=7),
     S("status 1 is an error", library=SCRIPTED, package=b"2 A.DAT\n1\n", windows=[debugging(1)], new="",
-      temp="A.DAT"),
+      temp="A.DAT", exit=7),
     S("the end at once: only the package is cleaned up", library=SCRIPTED, package=b"0\n", new=""),
     S("a read-only unpacked file is installed without the mark, and cleaned up", library=SCRIPTED,
       package=b"2 A.DAT read-only\n0\n", new="G/A.DAT D/A.DAT"),
     S("a twentieth file cannot be recorded and is removed", library=SCRIPTED,
       package="".join(f"2 F{i:02}.DAT\n" for i in range(1, 21)).encode() + b"0\n",
-      windows=[debugging("Could not record F20.DAT")], new=" ".join(f"{d}/F{i:02}.DAT" for d in "GD" for i in range(1, 20))),
+      windows=[debugging("Could not record F20.DAT")], exit=7, new=" ".join(f"{d}/F{i:02}.DAT" for d in "GD" for i in range(1, 20))),
     S("a name of 31 characters is recorded; one of 32 cannot be, and is removed; a control character is not logged",
       library=SCRIPTED, package=b"2 " + b"M" * 31 + b"\n2 " + b"N" * 16 + b"\1" + b"N" * 15 + b"\n0\n",
-      windows=[debugging("Could not record " + "N" * 16 + "\1" + "N" * 15)],
+      windows=[debugging("Could not record " + "N" * 16 + "\1" + "N" * 15)], exit=7,
       new=f"G/{'M' * 31} D/{'M' * 31}"),
     S("the date rule on full times: equal and one step earlier replaced, one step later kept",
       installed="G/A.DAT:equal G/B.DAT:later G/C.DAT:earlier", new="G/A.DAT G/C.DAT D/A.DAT D/B.DAT D/C.DAT"),
@@ -344,11 +362,11 @@ SCENARIOS = [
       windows=[fatal("S:\\", 2734)], exit=4, logfile=None, **GONE),
     S("the unpacker reports a full temporary drive: nothing installed", tmp="S:\\tmp\\",
       **{**ON_SMALL, "setup": lambda r: [os.mkdir(r.path("S/tmp")), r.fill(2900000)]},
-      package=package({"A.DAT": BIG * 3}), windows=[debugging(21)], new="", found="GS",
+      package=package({"A.DAT": BIG * 3}), windows=[debugging(21)], new="", found="GS", exit=7,
       temp="DefPatch.exe zunpck32.dll"),
     S("a full temporary drive in the second file: the first installed, the second's part removed, its copy whole",
       tmp="S:\\tmp\\", **{**ON_SMALL, "setup": lambda r: [os.mkdir(r.path("S/tmp")), r.fill(2900000)]},
-      package=package({"A.DAT": BIG, "B.DAT": BIG * 3}), windows=[debugging(21)], found="GS",
+      package=package({"A.DAT": BIG, "B.DAT": BIG * 3}), windows=[debugging(21)], found="GS", exit=7,
       installed="G/A.DAT:old G/B.DAT:old S/D/A.DAT:old S/D/B.DAT:old", new="G/A.DAT S/D/A.DAT",
       temp="DefPatch.exe zunpck32.dll"),
 
@@ -436,7 +454,7 @@ SCENARIOS = [
             log=START + ["GlimOn AV found, definition directory C:\\t\\G\\", "Dravomire found, definition directory C:\\t\\D\\",
                          "package placed as C:\\t\\tmp\\virusdef.zpk", "package refused by the unpacker, status 24: not "
                          "signed: the package does not end in the maker's signature", "window Debugging: 24", "answer OK",
-                         "definition files updated: 0", "exit code 1"]),
+                         KEPT_LINE, "definition files updated: 0", "exit code 7"]),
     refused("signed with another key", sign(package(), OTHER), 25, signed=False),
     # The library unpacks while it hashes; a 6 MiB file keeps the hash going past the first file.
     refused("signed with another key, and a file of the package's first name kept in the temporary directory",
@@ -450,6 +468,25 @@ SCENARIOS = [
     refused("a second end record after the signature", SIGNED + SIGNED[END:], 25, signed=False),
     refused("the signature cut short", comment(SIGNED[:-4], 352 - 4), 24, signed=False),
     refused("a signature block of absurd length", comment(SIGNED, 0xFFFF), 24, signed=False),
+
+    # An update that did not happen never looks like one.
+    S("silent, a package refused at once: exit 7, the earlier date and agent settings byte for byte",
+      signed=False, windows=[debugging(24)], new="", exit=7, reg=EARLIER),
+    S("silent, a package refused after three files were announced: the two finished stay installed, no date written",
+      library=SCRIPTED, package=b"2 A.DAT\n2 B.DAT\n2 C.DAT\n18\n", windows=[debugging(18)],
+      new="G/A.DAT D/A.DAT D/B.DAT", temp="C.DAT", exit=7, reg=EARLIER),
+    S("silent, no package: exit 7, the earlier date and agent settings byte for byte", package=False,
+      windows=[NOT_COPIED], new="", exit=7, reg=EARLIER,
+      logcheck=logged("no package placed: virusdef.zpk is not in the start directory")),
+    S("silent, no unpacker library: exit 8, the earlier date and agent settings byte for byte", library="",
+      windows=[debugging("No"), debugging("Could not get address of zunpack_init")], new="", exit=8, reg=EARLIER),
+    S("at the PC, a refused package: its box, then no result dialog, exit 7", args="", signed=False,
+      windows=[welcome(), found(), debugging(24)], new="", exit=7, reg=EARLIER),
+    S("at the PC, no unpacker library: its boxes, then no result dialog, exit 8", args="", library="",
+      windows=[welcome(), found(), debugging("No"), debugging("Could not get address of zunpack_init")],
+      new="", exit=8),
+    S("/S /B, then a refused run, then /S /R: the refused run kept the record; the files from before come back",
+      args="/S /R", setup=ran("/S /B", then=refused_run), **RESTORE, kept="run/virusdef.zpk", wrote="agent"),
 ]
 
 
