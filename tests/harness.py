@@ -29,6 +29,7 @@ KEY_ONLY = object()  # a registry key without the value
 LOG_NAMES = ("DefPatch.log", "DefPatch.old.log")
 RECORD = "DefPatch record of the last update.txt"  # in a Backup folder, compared only for being there
 WAITING = "waiting for another DefPatch run on this machine to end"
+QUIET, QUIET_ANSWER = "not shown (quiet): ", "answer OK (quiet)"  # a box of a quiet run, in the log
 KEY = ""  # the private key rows are signed with: the build's test key, which the library trusts
 # The maker's way to sign a package with openssl alone, as unpacker/README.md shows it.
 RECIPE = re.search(r"### Signing with openssl alone.*?```sh\n(.*?)```", open(os.path.join(
@@ -79,6 +80,8 @@ class S:
     args: str = "/S"
     windows: list = ()            # "win CAPTION: TEXT" to answer with ACTION as (text, ACTION), a plain
                                   # text for a box answered with ok; "note ..." for what the driver saw
+    quiet: list = ()              # "CAPTION: TEXT" of each box a quiet run (/Q) logs, answered OK, instead of
+                                  # showing it
     exit: int = 1
     installed: str = "G/A.DAT:old G/B.DAT:newer D/A.DAT:old D/C.DAT:equal"  # PATH:TIME[:ro]
     package: object = None        # virusdef.zpk's bytes (None: A.DAT, B.DAT, C.DAT; False: no package)
@@ -333,6 +336,10 @@ class Runner:
         if not two and (not main or main[-1] != f"exit code {s.exit}" or WAITING in main or
                                sum(t.startswith("window ") for t in main) != sum(w.startswith("win ") for w in seen)):
             problems.append("log: the run's block waits, lacks a window or does not end in its exit code")
+        # A box a quiet run did not show: in the log in its place, with the OK it was given.
+        unshown = [(t[len(QUIET):], main[i + 1:i + 2]) for i, t in enumerate(main) if t.startswith(QUIET)]
+        if not two and unshown != [(box, [QUIET_ANSWER]) for box in s.quiet]:
+            problems.append("log, boxes not shown, expected:\n    " + "\n    ".join(s.quiet or ["none"]))
         if s.log is not None and main != s.log:
             problems.append("log, expected:\n    " + "\n    ".join(s.log))
         if s.logcheck and not s.logcheck(blocks, self):

@@ -186,7 +186,14 @@ def zpk_packed():
 # What a PC holds from an earlier update: an update that did not happen leaves it byte for byte.
 EARLIER = {"date": "11/1/1997", KEYS["agent"] + "Download Day": 3, KEYS["agent"] + "WebSite": "http://old/iou.cgi",
            KEYS["agentpath"] + "Path": "C:\\t\\D\\", KEYS["agentpath"]: b"C:\\t\\D\\TWAGent.exe"}
+QUIET_START = ["DefPatch started, update of 12/5/1997, switches /Q", "GlimOn AV found, definition directory C:\\t\\G\\",
+               "Dravomire found, definition directory C:\\t\\D\\"]
 NOT_COPIED = debugging("Could not copy zpk file to C:\\t\\tmp\\virusdef.zpk")
+
+
+def unshown(*boxes):
+    """The log's lines for boxes a quiet run did not show, each answered OK."""
+    return [line for box in boxes for line in (harness.QUIET + box, harness.QUIET_ANSWER)]
 
 
 def logged(text):
@@ -469,7 +476,7 @@ SCENARIOS = [
     refused("the signature cut short", comment(SIGNED[:-4], 352 - 4), 24, signed=False),
     refused("a signature block of absurd length", comment(SIGNED, 0xFFFF), 24, signed=False),
 
-    # An update that did not happen never looks like one.
+    # An update that did not happen never looks like one; a quiet run shows nothing.
     S("silent, a package refused at once: exit 7, the earlier date and agent settings byte for byte",
       signed=False, windows=[debugging(24)], new="", exit=7, reg=EARLIER),
     S("silent, a package refused after three files were announced: the two finished stay installed, no date written",
@@ -480,6 +487,61 @@ SCENARIOS = [
       logcheck=logged("no package placed: virusdef.zpk is not in the start directory")),
     S("silent, no unpacker library: exit 8, the earlier date and agent settings byte for byte", library="",
       windows=[debugging("No"), debugging("Could not get address of zunpack_init")], new="", exit=8, reg=EARLIER),
+    S("quiet, a package refused at once: exit 7, no window, its box in the log, the registry as before",
+      args="/Q", signed=False, new="", exit=7, reg=EARLIER, quiet=[debugging(24)],
+      log=QUIET_START + ["package placed as C:\\t\\tmp\\virusdef.zpk", "package refused by the unpacker, status 24: "
+                         "not signed: the package does not end in the maker's signature", *unshown(debugging(24)),
+                         KEPT_LINE, "definition files updated: 0", "exit code 7"]),
+    S("quiet, a package refused after files were announced: those finished stay installed, no date written",
+      args="/Q", library=SCRIPTED, package=b"2 A.DAT\n2 B.DAT\n2 C.DAT\n18\n", quiet=[debugging(18)],
+      new="G/A.DAT D/A.DAT D/B.DAT", temp="C.DAT", exit=7, reg=EARLIER),
+    *[S(f"quiet, the library's status {status} is a refusal like any other: exit 7, the registry as before",
+        args="/Q", library=SCRIPTED, package=b"%d\n" % status, quiet=[debugging(status)], new="", exit=7,
+        reg=EARLIER) for status in (10, 11, 20, 22, 23)],
+    *[S(f"{args == '/Q' and 'quiet' or 'silent'}, a package that is {what}: exit 7, the registry as before, "
+        "the log says why", args=args, **row, new="", exit=7, reg=EARLIER, logcheck=logged(line),
+        **{"quiet" if args == "/Q" else "windows": [box]})
+      for args in ("/S", "/Q") for what, row, box, line in (
+          ("a folder", dict(package=False, setup=lambda r: os.mkdir(r.path("run/virusdef.zpk"))), NOT_COPIED,
+           "no package placed: virusdef.zpk in the start directory is a folder"),
+          ("empty", dict(package=False, setup=lambda r: r.write("run/virusdef.zpk", b"")), debugging(24),
+           "package refused by the unpacker, status 24: not signed: the package does not end in the maker's "
+           "signature"))],
+    S("quiet, no package: exit 7, no window, its box in the log", args="/Q", package=False, new="", exit=7,
+      reg=EARLIER, quiet=[NOT_COPIED], logcheck=logged("no package placed: virusdef.zpk is not in the start directory")),
+    S("quiet, no unpacker library: exit 8, no window, both boxes in the log", args="/Q", library="", new="",
+      exit=8, reg=EARLIER, quiet=[debugging("No"), debugging("Could not get address of zunpack_init")],
+      log=QUIET_START + ["the unpacker library zunpck32.dll cannot be loaded",
+                         *unshown(debugging("No"), debugging("Could not get address of zunpack_init")),
+                         KEPT_LINE, "definition files updated: 0", "exit code 8"]),
+    S("quiet, a library without zunpack_exec: exit 8, the log names the entry point", args="/Q", new="", exit=8,
+      library="scripted/zunpack_exec/zunpck32.dll", calls="", quiet=[debugging("Could not get address of zunpack_exec")],
+      logcheck=logged("the unpacker library zunpck32.dll lacks the entry point zunpack_exec")),
+    S("quiet, with /D and /F standing before it: no window, every box of theirs in the log, the update whole",
+      args="/D /F /Q", new="G/A.DAT G/B.DAT G/C.DAT D/A.DAT D/B.DAT D/C.DAT",
+      quiet=[DIAG[0], "Forced update: All files will be updated", DIAG[1], "Xfering: 10/1/1997: A.DAT",
+             "Xfering: 1/3/1998: B.DAT", "Transfering - no copy exists: C.DAT", "Xfering: 10/1/1997: A.DAT",
+             "Transfering - no copy exists: B.DAT", "Xfering: 12/5/1997: C.DAT"]),
+    S("quiet, the Fatal stop: exit 4, no window, its box in the log, the registry as before", args="/Q",
+      tmp="S:\\tmp\\", **{**ON_SMALL, "reg": {**ON_SMALL["reg"], **EARLIER},
+                            "setup": lambda r: [os.mkdir(r.path("S/tmp")), r.fill(0)]},
+      quiet=[fatal("S:\\", 2734).replace(" [icon]", "")], exit=4, new=""),
+    S("quiet, a definition file whose path is too long: skipped, its box in the log", args="/Q",
+      reg=dict(sharedir=LONG_DIR, Directory=None), installed=LONG_DIR[5:-1] + "/A.DAT:old",
+      package=package(["A.DAT", "AB.DAT"]), quiet=["Path too long: " + LONG_DIR + "AB.DAT"],
+      new=LONG_DIR[5:-1] + "/A.DAT", wrote="date"),
+    S("quiet with /B, a backup that cannot be made: the installed file kept, its box in the log", args="/Q /B",
+      quiet=["Backup failed: Could not back up C:\\t\\G\\A.DAT; the file was kept as it is."],
+      files={"G/Backup": b"a file in the way"}, installed="G/A.DAT:old",
+      new="G/B.DAT G/C.DAT D/A.DAT D/B.DAT D/C.DAT", mkdirs="D/Backup", records="D"),
+    S("quiet, a twentieth file the engine cannot keep: removed, its box in the log, exit 7", args="/Q",
+      library=SCRIPTED, package="".join(f"2 F{i:02}.DAT\n" for i in range(1, 21)).encode() + b"0\n",
+      quiet=[debugging("Could not record F20.DAT")], exit=7, reg=EARLIER,
+      new=" ".join(f"{d}/F{i:02}.DAT" for d in "GD" for i in range(1, 20))),
+    S("quiet restore with /D, a file changed since the update: no window, the box and what was left in the log",
+      args="/Q /R /D", setup=ran("/S /B", then=lambda r: r.write("D/A.DAT", b"changed")), quiet=[DIAG[0]],
+      **RESTORE, kept="D/A.DAT", records="D", exit=6, wrote="agent",
+      logcheck=logged("C:\\t\\D\\A.DAT: left as it is, it has changed since the update")),
     S("at the PC, a refused package: its box, then no result dialog, exit 7", args="", signed=False,
       windows=[welcome(), found(), debugging(24)], new="", exit=7, reg=EARLIER),
     S("at the PC, no unpacker library: its boxes, then no result dialog, exit 8", args="", library="",
