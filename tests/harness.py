@@ -26,6 +26,8 @@ KEYS = {
     "agentpath": "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\TWAgent.exe|",
 }
 KEY_ONLY = object()  # a registry key without the value
+WRITTEN = [KEYS["date"], *[KEYS["agent"] + name for name in ("Download Day", "Download Hour", "Prompt Download",
+           "Prompt Install", "WebSite")], KEYS["agentpath"] + "Path", KEYS["agentpath"]]  # what the program writes
 LOG_NAMES = ("DefPatch.log", "DefPatch.old.log")
 RECORD = "DefPatch record of the last update.txt"  # in a Backup folder, compared only for being there
 WAITING = "waiting for another DefPatch run on this machine to end"
@@ -80,8 +82,7 @@ class S:
     args: str = "/S"
     windows: list = ()            # "win CAPTION: TEXT" to answer with ACTION as (text, ACTION), a plain
                                   # text for a box answered with ok; "note ..." for what the driver saw
-    quiet: list = ()              # "CAPTION: TEXT" of each box a quiet run (/Q) logs, answered OK, instead of
-                                  # showing it
+    quiet: list = ()              # "CAPTION: TEXT" of each box a quiet run (/Q) logs with its OK instead of showing
     exit: int = 1
     installed: str = "G/A.DAT:old G/B.DAT:newer D/A.DAT:old D/C.DAT:equal"  # PATH:TIME[:ro]
     package: object = None        # virusdef.zpk's bytes (None: A.DAT, B.DAT, C.DAT; False: no package)
@@ -229,19 +230,14 @@ class Runner:
 
     def values(self):
         """The values the program writes, as the driver prints them."""
-        agent, where = KEYS["agent"], KEYS["agentpath"]
-        return {k: self.cmd("get", *k.split("|"))[0] for k in (
-            KEYS["date"], agent + "Download Day", agent + "Download Hour", agent + "Prompt Download",
-            agent + "Prompt Install", agent + "WebSite", where + "Path", where)}
+        return {k: self.cmd("get", *k.split("|"))[0] for k in WRITTEN}
 
     def registry(self, s, before):
         """The values the program writes, as they are after the run, and as the row expects them: those it
         does not write as they were `before` it, byte for byte (but a restore's date, set back to none)."""
         agent, where = KEYS["agent"], KEYS["agentpath"]
-        wanted = dict(before)
         wrote = s.wrote or ("all" if s.exit == 1 else "none")
-        if wrote == "agent":
-            wanted[KEYS["date"]] = "absent"
+        wanted = {**before, **({KEYS["date"]: "absent"} if wrote == "agent" else {})}
         if wrote not in ("none", "agent"):
             data = (s.date.encode() + b"\0" * 10)[:10]
             wanted[KEYS["date"]] = "1 " + (data if b"\0" in data else data + b"\0").hex()  # Wine adds the end
@@ -336,9 +332,8 @@ class Runner:
         if not two and (not main or main[-1] != f"exit code {s.exit}" or WAITING in main or
                                sum(t.startswith("window ") for t in main) != sum(w.startswith("win ") for w in seen)):
             problems.append("log: the run's block waits, lacks a window or does not end in its exit code")
-        # A box a quiet run did not show: in the log in its place, with the OK it was given.
         unshown = [(t[len(QUIET):], main[i + 1:i + 2]) for i, t in enumerate(main) if t.startswith(QUIET)]
-        if not two and unshown != [(box, [QUIET_ANSWER]) for box in s.quiet]:
+        if not two and unshown != [(box, [QUIET_ANSWER]) for box in s.quiet]:  # each box with the OK it was given
             problems.append("log, boxes not shown, expected:\n    " + "\n    ".join(s.quiet or ["none"]))
         if s.log is not None and main != s.log:
             problems.append("log, expected:\n    " + "\n    ".join(s.log))

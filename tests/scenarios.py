@@ -4,7 +4,7 @@ what every row is checked for; a new case is a new row.
 
     python3 tests/scenarios.py BUILD_DIR [WORD...]   (the rows whose names hold a WORD)
 """
-import hashlib, io, os, random, struct, subprocess, sys, tempfile, zipfile, zlib
+import dataclasses, hashlib, io, os, random, struct, subprocess, sys, tempfile, zipfile, zlib
 import harness
 from harness import KEY_ONLY, KEYS, S, UPDATE, WAITING, Runner, new_key, ns, package, sign
 
@@ -184,27 +184,43 @@ def zpk_packed():
 
 
 # What a PC holds from an earlier update: an update that did not happen leaves it byte for byte.
-EARLIER = {"date": "11/1/1997", KEYS["agent"] + "Download Day": 3, KEYS["agent"] + "WebSite": "http://old/iou.cgi",
-           KEYS["agentpath"] + "Path": "C:\\t\\D\\", KEYS["agentpath"]: b"C:\\t\\D\\TWAGent.exe"}
-QUIET_START = ["DefPatch started, update of 12/5/1997, switches /Q", "GlimOn AV found, definition directory C:\\t\\G\\",
-               "Dravomire found, definition directory C:\\t\\D\\"]
+EARLIER = {"date": "11/1/1997", KEYS["agent"] + "Download Day": 3, KEYS["agentpath"]: b"C:\\t\\D\\TWAGent.exe"}
 NOT_COPIED = debugging("Could not copy zpk file to C:\\t\\tmp\\virusdef.zpk")
+TEMP_ENV = "TMP=C:\\t\\tmp\\;TEMP=C:\\t\\tmp\\"  # the temporary directory rows run with
 
 
-def unshown(*boxes):
-    """The log's lines for boxes a quiet run did not show, each answered OK."""
-    return [line for box in boxes for line in (harness.QUIET + box, harness.QUIET_ANSWER)]
+def not_happened(what, code, windows, why, **row):
+    """A silent run whose update does not happen: its exit code, the registry as before, the log saying why."""
+    return S(f"silent, {what}: exit {code}, the registry as before, the log says why", windows=windows, exit=code,
+             reg=EARLIER, logcheck=lambda blocks, r: any(why in line for line in blocks[-1]), **{"new": "", **row})
 
 
-def logged(text):
-    """A check that the run's block holds the line."""
-    return lambda blocks, r: text in blocks[-1]
+def quietly(s):
+    """The row's run with /Q for /S: no window at all, each box the row expects in the log instead."""
+    return dataclasses.replace(s, name=s.name.replace("silent", "quiet"), args=s.args.replace("/S", "/Q"),
+                               windows=[], quiet=[w.replace(" [icon]", "") for w in s.windows])
 
 
-def refused_run(r):
-    """Runs DefPatch silently on an unsigned package, which the library refuses, and answers its box."""
-    r.write("run/virusdef.zpk", package())
-    r.cmd("run", "C:\\t\\run", "-1", "/S", "TMP=C:\\t\\tmp\\;TEMP=C:\\t\\tmp\\", debugging(24), "ok")
+NOT_HAPPENED = [
+    not_happened("a package refused at once", 7, [debugging(24)], "status 24: not signed", signed=False),
+    not_happened("a package refused after three files were announced, the two finished installed", 7, [debugging(18)],
+                 "status 18", library=SCRIPTED, package=b"2 A.DAT\n2 B.DAT\n2 C.DAT\n18\n",
+                 new="G/A.DAT D/A.DAT D/B.DAT", temp="C.DAT"),
+    not_happened("no package", 7, [NOT_COPIED], "virusdef.zpk is not in the start directory", package=False),
+    not_happened("a package that is a folder", 7, [NOT_COPIED], "virusdef.zpk in the start directory is a folder",
+                 package=False, setup=lambda r: os.mkdir(r.path("run/virusdef.zpk"))),
+    not_happened("an empty package", 7, [debugging(24)], "status 24: not signed", package=False,
+                 setup=lambda r: r.write("run/virusdef.zpk", b"")),
+    not_happened("a twentieth file the program cannot keep", 7, [debugging("Could not record F20.DAT")], "F20.DAT",
+                 library=SCRIPTED, package="".join(f"2 F{i:02}.DAT\n" for i in range(1, 21)).encode() + b"0\n",
+                 new=" ".join(f"{d}/F{i:02}.DAT" for d in "GD" for i in range(1, 20))),
+    not_happened("no unpacker library", 8, [debugging("No"), debugging("Could not get address of zunpack_init")],
+                 "zunpck32.dll cannot be loaded", library=""),
+    not_happened("a library without zunpack_exec", 8, [debugging("Could not get address of zunpack_exec")],
+                 "lacks the entry point zunpack_exec", library="scripted/zunpack_exec/zunpck32.dll", calls=""),
+    *[not_happened(f"the library's status {n}", 7, [debugging(n)], f"status {n}", library=SCRIPTED,
+                   package=b"%d\n" % n) for n in (1, 10, 11, 20, 22, 23)],
+]
 
 
 SCENARIOS = [
@@ -322,25 +338,14 @@ SCENARIOS = [
       os.utime(r.path("tmp/DefPatch.exe"), ns=(UPDATE, UPDATE)), temp="DefPatch.exe"),
     S("a read-only package is placed, used and cleaned up",
       setup=lambda r: os.chmod(r.path("run/virusdef.zpk"), 0o444)),
-    S("no package anywhere: nothing touched", package=False, exit=7,
-      windows=[debugging("Could not copy zpk file to C:\\t\\tmp\\virusdef.zpk")], **GONE),
-    S("no unpacker library: nothing touched", library="", exit=8,
-      windows=[debugging("No"), debugging("Could not get address of zunpack_init")], **GONE),
     *[S(f"library without {entry}: no call made", library=f"scripted/{entry}/zunpck32.dll", calls="", exit=8,
         windows=[debugging("Could not get address of " + entry)], **GONE)
       for entry in ("zunpack_init", "zunpack_exec", "zunpack_exit")],
     S("each file is recorded when the next is announced or the end; 3 records nothing; paths give bare names",
       library=SCRIPTED, package=b"2 A.DAT\n3\n3\n2 C:\\x\\B.DAT\n3\n0\n", new="G/A.DAT D/A.DAT D/B.DAT"),
-    S("an error status abandons the file announced last", library=SCRIPTED,
-      package=b"2 A.DAT\n2 B.DAT\n5\n", windows=[debugging(5)], new="G/A.DAT D/A.DAT", temp="B.DAT", exit=7),
-    S("status 1 is an error", library=SCRIPTED, package=b"2 A.DAT\n1\n", windows=[debugging(1)], new="",
-      temp="A.DAT", exit=7),
     S("the end at once: only the package is cleaned up", library=SCRIPTED, package=b"0\n", new=""),
     S("a read-only unpacked file is installed without the mark, and cleaned up", library=SCRIPTED,
       package=b"2 A.DAT read-only\n0\n", new="G/A.DAT D/A.DAT"),
-    S("a twentieth file cannot be recorded and is removed", library=SCRIPTED,
-      package="".join(f"2 F{i:02}.DAT\n" for i in range(1, 21)).encode() + b"0\n",
-      windows=[debugging("Could not record F20.DAT")], exit=7, new=" ".join(f"{d}/F{i:02}.DAT" for d in "GD" for i in range(1, 20))),
     S("a name of 31 characters is recorded; one of 32 cannot be, and is removed; a control character is not logged",
       library=SCRIPTED, package=b"2 " + b"M" * 31 + b"\n2 " + b"N" * 16 + b"\1" + b"N" * 15 + b"\n0\n",
       windows=[debugging("Could not record " + "N" * 16 + "\1" + "N" * 15)], exit=7,
@@ -477,78 +482,25 @@ SCENARIOS = [
     refused("a signature block of absurd length", comment(SIGNED, 0xFFFF), 24, signed=False),
 
     # An update that did not happen never looks like one; a quiet run shows nothing.
-    S("silent, a package refused at once: exit 7, the earlier date and agent settings byte for byte",
-      signed=False, windows=[debugging(24)], new="", exit=7, reg=EARLIER),
-    S("silent, a package refused after three files were announced: the two finished stay installed, no date written",
-      library=SCRIPTED, package=b"2 A.DAT\n2 B.DAT\n2 C.DAT\n18\n", windows=[debugging(18)],
-      new="G/A.DAT D/A.DAT D/B.DAT", temp="C.DAT", exit=7, reg=EARLIER),
-    S("silent, no package: exit 7, the earlier date and agent settings byte for byte", package=False,
-      windows=[NOT_COPIED], new="", exit=7, reg=EARLIER,
-      logcheck=logged("no package placed: virusdef.zpk is not in the start directory")),
-    S("silent, no unpacker library: exit 8, the earlier date and agent settings byte for byte", library="",
-      windows=[debugging("No"), debugging("Could not get address of zunpack_init")], new="", exit=8, reg=EARLIER),
-    S("quiet, a package refused at once: exit 7, no window, its box in the log, the registry as before",
-      args="/Q", signed=False, new="", exit=7, reg=EARLIER, quiet=[debugging(24)],
-      log=QUIET_START + ["package placed as C:\\t\\tmp\\virusdef.zpk", "package refused by the unpacker, status 24: "
-                         "not signed: the package does not end in the maker's signature", *unshown(debugging(24)),
-                         KEPT_LINE, "definition files updated: 0", "exit code 7"]),
-    S("quiet, a package refused after files were announced: those finished stay installed, no date written",
-      args="/Q", library=SCRIPTED, package=b"2 A.DAT\n2 B.DAT\n2 C.DAT\n18\n", quiet=[debugging(18)],
-      new="G/A.DAT D/A.DAT D/B.DAT", temp="C.DAT", exit=7, reg=EARLIER),
-    *[S(f"quiet, the library's status {status} is a refusal like any other: exit 7, the registry as before",
-        args="/Q", library=SCRIPTED, package=b"%d\n" % status, quiet=[debugging(status)], new="", exit=7,
-        reg=EARLIER) for status in (10, 11, 20, 22, 23)],
-    *[S(f"{args == '/Q' and 'quiet' or 'silent'}, a package that is {what}: exit 7, the registry as before, "
-        "the log says why", args=args, **row, new="", exit=7, reg=EARLIER, logcheck=logged(line),
-        **{"quiet" if args == "/Q" else "windows": [box]})
-      for args in ("/S", "/Q") for what, row, box, line in (
-          ("a folder", dict(package=False, setup=lambda r: os.mkdir(r.path("run/virusdef.zpk"))), NOT_COPIED,
-           "no package placed: virusdef.zpk in the start directory is a folder"),
-          ("empty", dict(package=False, setup=lambda r: r.write("run/virusdef.zpk", b"")), debugging(24),
-           "package refused by the unpacker, status 24: not signed: the package does not end in the maker's "
-           "signature"))],
-    S("quiet, no package: exit 7, no window, its box in the log", args="/Q", package=False, new="", exit=7,
-      reg=EARLIER, quiet=[NOT_COPIED], logcheck=logged("no package placed: virusdef.zpk is not in the start directory")),
-    S("quiet, no unpacker library: exit 8, no window, both boxes in the log", args="/Q", library="", new="",
-      exit=8, reg=EARLIER, quiet=[debugging("No"), debugging("Could not get address of zunpack_init")],
-      log=QUIET_START + ["the unpacker library zunpck32.dll cannot be loaded",
-                         *unshown(debugging("No"), debugging("Could not get address of zunpack_init")),
-                         KEPT_LINE, "definition files updated: 0", "exit code 8"]),
-    S("quiet, a library without zunpack_exec: exit 8, the log names the entry point", args="/Q", new="", exit=8,
-      library="scripted/zunpack_exec/zunpck32.dll", calls="", quiet=[debugging("Could not get address of zunpack_exec")],
-      logcheck=logged("the unpacker library zunpck32.dll lacks the entry point zunpack_exec")),
-    S("quiet, with /D and /F standing before it: no window, every box of theirs in the log, the update whole",
-      args="/D /F /Q", new="G/A.DAT G/B.DAT G/C.DAT D/A.DAT D/B.DAT D/C.DAT",
-      quiet=[DIAG[0], "Forced update: All files will be updated", DIAG[1], "Xfering: 10/1/1997: A.DAT",
-             "Xfering: 1/3/1998: B.DAT", "Transfering - no copy exists: C.DAT", "Xfering: 10/1/1997: A.DAT",
-             "Transfering - no copy exists: B.DAT", "Xfering: 12/5/1997: C.DAT"]),
-    S("quiet, the Fatal stop: exit 4, no window, its box in the log, the registry as before", args="/Q",
-      tmp="S:\\tmp\\", **{**ON_SMALL, "reg": {**ON_SMALL["reg"], **EARLIER},
-                            "setup": lambda r: [os.mkdir(r.path("S/tmp")), r.fill(0)]},
-      quiet=[fatal("S:\\", 2734).replace(" [icon]", "")], exit=4, new=""),
-    S("quiet, a definition file whose path is too long: skipped, its box in the log", args="/Q",
-      reg=dict(sharedir=LONG_DIR, Directory=None), installed=LONG_DIR[5:-1] + "/A.DAT:old",
-      package=package(["A.DAT", "AB.DAT"]), quiet=["Path too long: " + LONG_DIR + "AB.DAT"],
-      new=LONG_DIR[5:-1] + "/A.DAT", wrote="date"),
-    S("quiet with /B, a backup that cannot be made: the installed file kept, its box in the log", args="/Q /B",
-      quiet=["Backup failed: Could not back up C:\\t\\G\\A.DAT; the file was kept as it is."],
-      files={"G/Backup": b"a file in the way"}, installed="G/A.DAT:old",
-      new="G/B.DAT G/C.DAT D/A.DAT D/B.DAT D/C.DAT", mkdirs="D/Backup", records="D"),
-    S("quiet, a twentieth file the engine cannot keep: removed, its box in the log, exit 7", args="/Q",
-      library=SCRIPTED, package="".join(f"2 F{i:02}.DAT\n" for i in range(1, 21)).encode() + b"0\n",
-      quiet=[debugging("Could not record F20.DAT")], exit=7, reg=EARLIER,
-      new=" ".join(f"{d}/F{i:02}.DAT" for d in "GD" for i in range(1, 20))),
-    S("quiet restore with /D, a file changed since the update: no window, the box and what was left in the log",
-      args="/Q /R /D", setup=ran("/S /B", then=lambda r: r.write("D/A.DAT", b"changed")), quiet=[DIAG[0]],
-      **RESTORE, kept="D/A.DAT", records="D", exit=6, wrote="agent",
-      logcheck=logged("C:\\t\\D\\A.DAT: left as it is, it has changed since the update")),
+    *NOT_HAPPENED, *map(quietly, NOT_HAPPENED),
+    S("quiet, /D and /F standing before it: no window, their boxes in the log, the update whole", args="/D /F /Q",
+      quiet=[DIAG[0], "Forced update: All files will be updated", DIAG[1], TRANSFERS[0], "Xfering: 1/3/1998: B.DAT",
+             *TRANSFERS[2:]], new="G/A.DAT G/B.DAT G/C.DAT D/A.DAT D/B.DAT D/C.DAT"),
+    quietly(S("silent, the Fatal stop: exit 4, the registry as before", windows=[fatal("S:\\", 2734)], exit=4, new="",
+              tmp="S:\\tmp\\", **{**ON_SMALL, "reg": {**ON_SMALL["reg"], **EARLIER},
+                                    "setup": lambda r: [os.mkdir(r.path("S/tmp")), r.fill(0)]})),
+    quietly(S("silent /B, a folder whose backup path and a file whose path are too long: both kept", args="/S /B",
+              reg=dict(sharedir=LONG_DIR, Directory=None), installed=LONG_DIR[5:-1] + "/A.DAT:old", wrote="date",
+              package=package(["A.DAT", "AB.DAT"]), new="", windows=["Backup failed: Could not back up " + LONG_DIR +
+              "A.DAT; the file was kept as it is.", "Path too long: " + LONG_DIR + "AB.DAT"])),
+    S("quiet restore with /D, a file changed since the update: no window, what was left in the log", args="/Q /R /D",
+      setup=ran("/S /B", then=lambda r: r.write("D/A.DAT", b"changed")), quiet=[DIAG[0]], **RESTORE, kept="D/A.DAT",
+      records="D", exit=6, wrote="agent", logcheck=lambda b, r: "A.DAT: left as it is, it has changed" in str(b[-1])),
     S("at the PC, a refused package: its box, then no result dialog, exit 7", args="", signed=False,
       windows=[welcome(), found(), debugging(24)], new="", exit=7, reg=EARLIER),
-    S("at the PC, no unpacker library: its boxes, then no result dialog, exit 8", args="", library="",
-      windows=[welcome(), found(), debugging("No"), debugging("Could not get address of zunpack_init")],
-      new="", exit=8),
     S("/S /B, then a refused run, then /S /R: the refused run kept the record; the files from before come back",
-      args="/S /R", setup=ran("/S /B", then=refused_run), **RESTORE, kept="run/virusdef.zpk", wrote="agent"),
+      args="/S /R", **RESTORE, kept="run/virusdef.zpk", wrote="agent", setup=ran("/S /B", then=lambda r: [
+      r.write("run/virusdef.zpk", package()), r.cmd("run", r"C:\t\run", "-1", "/S", TEMP_ENV, debugging(24), "ok")])),
 ]
 
 
