@@ -26,9 +26,12 @@ KEYS = {
     "agentpath": "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\TWAgent.exe|",
 }
 KEY_ONLY = object()  # a registry key without the value
+WRITTEN = [KEYS["date"], *[KEYS["agent"] + name for name in ("Download Day", "Download Hour", "Prompt Download",
+           "Prompt Install", "WebSite")], KEYS["agentpath"] + "Path", KEYS["agentpath"]]  # what the program writes
 LOG_NAMES = ("DefPatch.log", "DefPatch.old.log")
 RECORD = "DefPatch record of the last update.txt"  # in a Backup folder, compared line by line
 WAITING = "waiting for another DefPatch run on this machine to end"
+QUIET, QUIET_ANSWER = "not shown (quiet): ", "answer OK (quiet)"  # a box of a quiet run, in the log
 KEY = ""  # the private key rows are signed with: the build's test key, which the library trusts
 # The maker's way to sign a package with openssl alone, as unpacker/README.md shows it.
 RECIPE = re.search(r"### Signing with openssl alone.*?```sh\n(.*?)```", open(os.path.join(
@@ -79,6 +82,7 @@ class S:
     args: str = "/S"
     windows: list = ()            # "win CAPTION: TEXT" to answer with ACTION as (text, ACTION), a plain
                                   # text for a box answered with ok; "note ..." for what the driver saw
+    quiet: list = ()              # "CAPTION: TEXT" of each box a quiet run (/Q) logs with its OK instead of showing
     exit: int = 1
     installed: str = "G/A.DAT:old G/B.DAT:newer D/A.DAT:old D/C.DAT:equal"  # PATH:TIME[:ro]
     package: object = None        # virusdef.zpk's bytes (None: A.DAT, B.DAT, C.DAT; False: no package)
@@ -91,10 +95,11 @@ class S:
     found: str = "GD"             # the definition directories found, by their DIRS letters
     agent: str = None             # the last of them, where it is none of DIRS
     mkdirs: str = ""              # folders the run creates (besides Backup)
-    wrote: str = None             # what the run writes to the registry: "all", "date", "none"
+    wrote: str = None             # what the run writes to the registry: "all", "date", "agent", "none";
+                                  # what it does not write stays byte for byte as before the run
     date: str = "12/5/1997"
     time: int = UPDATE            # DefPatch.exe's last-write time: the update's time
-    temp: str = None              # what is left in C:\t\tmp\ (default: nothing after exit 1)
+    temp: str = None              # what is left in C:\t\tmp\ (default: nothing after exit 1, 7 or 8)
     tmp: str = "C:\\t\\tmp\\"         # the child's TMP and TEMP
     show: int = -1                # the show command the child is started with
     start: str = "C:\\t\\run"        # the start directory, which holds the release files
@@ -254,16 +259,19 @@ class Runner:
                 lines.append(entry)
         return ("record", ("\r\n".join(lines + ["end"]) + "\r\n").encode("latin-1"))
 
-    def registry(self, s):
-        """The values the program writes, as the driver prints them, and as the row expects them."""
+    def values(self):
+        """The values the program writes, as the driver prints them."""
+        return {k: self.cmd("get", *k.split("|"))[0] for k in WRITTEN}
+
+    def registry(self, s, before):
+        """The values the program writes, as they are after the run, and as the row expects them: those it
+        does not write as they were `before` it, byte for byte (but a restore's date, set back to what it was
+        before the row's runs)."""
         agent, where = KEYS["agent"], KEYS["agentpath"]
-        wanted = {KEYS["date"]: None, agent + "Download Day": None, agent + "Download Hour": None,
-                  agent + "Prompt Download": None, agent + "Prompt Install": None, agent + "WebSite": None,
-                  where + "Path": None, where: None}
         wrote = s.wrote or ("all" if s.exit == 1 else "none")
-        if wrote in ("none", "agent"):  # the date as the row set it up, before any run
-            wanted[KEYS["date"]] = self.date_before if self.date_before != "absent" else None
-        else:
+        # a restore's date: as the row set it up, before any run
+        wanted = {**before, **({KEYS["date"]: self.date_before} if wrote == "agent" else {})}
+        if wrote not in ("none", "agent"):
             data = (s.date.encode() + b"\0" * 10)[:10]
             wanted[KEYS["date"]] = "1 " + (data if b"\0" in data else data + b"\0").hex()  # Wine adds the end
         if wrote in ("all", "agent"):
@@ -273,12 +281,13 @@ class Runner:
                            agent + "Prompt Download": "4 01000000", agent + "Prompt Install": "4 01000000",
                            agent + "WebSite": text("http://updates.zorvane.com/cgi-bin/iou.cgi"),
                            where + "Path": text(last), where: text(last + "TWAGent.exe")})
-        return {k: (self.cmd("get", *k.split("|"))[0], v or "absent") for k, v in wanted.items()}
+        return {k: (got, wanted[k]) for k, got in self.values().items()}
 
     def run(self, s):
         """Runs one scenario; returns what differs from the row."""
         self.prepare(s)
         before = self.snapshot()
+        values = self.values()
         windows = [(w, "ok") if isinstance(w, str) and not w.startswith("note ") else w for w in s.windows]
         two = s.also is not None or any("also=" in w[1] for w in windows if isinstance(w, tuple))
         if s.also is not None:
@@ -333,14 +342,14 @@ class Runner:
                 problems.append(f"library calls: expected {s.calls!r}, got {log!r}")
         left = sorted(k[4:] for k in after if k.startswith("tmp/"))
         expected_left = sorted((s.temp if s.temp is not None else
-                                "" if s.exit == 1 else "DefPatch.exe zunpck32.dll").split())
+                                "" if s.exit in (1, 7, 8) else "DefPatch.exe zunpck32.dll").split())
         if left != expected_left:
             problems.append(f"temporary directory: expected {expected_left}, got {left}")
         after = {k: v for k, v in after.items() if not k.startswith("tmp/")}
         for rel in sorted(set(want) | set(after)):
             if want.get(rel) != after.get(rel):
                 problems.append(f"{rel}: expected {show(want.get(rel))}, got {show(after.get(rel))}")
-        for key, (got, wanted) in self.registry(s).items():
+        for key, (got, wanted) in self.registry(s, values).items():
             if got != wanted:
                 problems.append(f"registry {key}: expected {wanted}, got {got}")
         return problems + self.check_log(s, seen, two)
@@ -365,6 +374,9 @@ class Runner:
         if not two and (not main or main[-1] != f"exit code {s.exit}" or WAITING in main or
                                sum(t.startswith("window ") for t in main) != sum(w.startswith("win ") for w in seen)):
             problems.append("log: the run's block waits, lacks a window or does not end in its exit code")
+        unshown = [(t[len(QUIET):], main[i + 1:i + 2]) for i, t in enumerate(main) if t.startswith(QUIET)]
+        if not two and unshown != [(box, [QUIET_ANSWER]) for box in s.quiet]:  # each box with the OK it was given
+            problems.append("log, boxes not shown, expected:\n    " + "\n    ".join(s.quiet or ["none"]))
         if s.log is not None and main != s.log:
             problems.append("log, expected:\n    " + "\n    ".join(s.log))
         if s.logcheck and not s.logcheck(blocks, self):

@@ -4,7 +4,7 @@ what every row is checked for; a new case is a new row.
 
     python3 tests/scenarios.py BUILD_DIR [WORD...]   (the rows whose names hold a WORD)
 """
-import hashlib, io, os, random, shutil, struct, subprocess, sys, tempfile, zipfile, zlib
+import dataclasses, hashlib, io, os, random, shutil, struct, subprocess, sys, tempfile, zipfile, zlib
 import harness
 from harness import KEY_ONLY, KEYS, S, UPDATE, WAITING, Runner, new_key, ns, package, sign
 
@@ -42,6 +42,7 @@ BIG = bytes(range(256)) * 4096                     # 1 MiB
 SCRIPTED = "scripted/whole/zunpck32.dll"
 SMALL = "S:\\D\\"
 START = ["DefPatch started, update of 12/5/1997, switches /S"]  # a silent run's block begins so
+KEPT_LINE = "library date and download agent settings left as they were: the update did not happen whole"
 LOG = "C:\\windows\\DefPatch.log"
 MANY = {f"F{i:02}.DAT": os.urandom(256 << 10) for i in range(1, 20)}  # 19 files that do not compress, 4.75 MiB
 ALL_MANY = " ".join(f"{d}/F{i:02}.DAT" for d in "GD" for i in range(1, 20))
@@ -145,8 +146,8 @@ def end_count(data, count):
 
 
 def refused(what, data, status, **row):
-    """A package the library must refuse whole: no file installed, the status shown."""
-    return S(f"refused: {what}", package=data, windows=[debugging(status)], new="", **row)
+    """A package the library must refuse whole: no file installed, the status shown, exit 7."""
+    return S(f"refused: {what}", package=data, windows=[debugging(status)], new="", exit=7, **row)
 
 
 def streamed():
@@ -226,6 +227,46 @@ def zpk_packed():
         return open(work + "/out.zpk", "rb").read()
 
 
+# What a PC holds from an earlier update: an update that did not happen leaves it byte for byte.
+EARLIER = {"date": "11/1/1997", KEYS["agent"] + "Download Day": 3, KEYS["agentpath"]: b"C:\\t\\D\\TWAGent.exe"}
+NOT_COPIED = debugging("Could not copy zpk file to C:\\t\\tmp\\virusdef.zpk")
+TEMP_ENV = "TMP=C:\\t\\tmp\\;TEMP=C:\\t\\tmp\\"  # the temporary directory rows run with
+
+
+def not_happened(what, code, windows, why, **row):
+    """A silent run whose update does not happen: its exit code, the registry as before, the log saying why."""
+    return S(f"silent, {what}: exit {code}, the registry as before, the log says why", windows=windows, exit=code,
+             reg=EARLIER, logcheck=lambda blocks, r: any(why in line for line in blocks[-1]), **{"new": "", **row})
+
+
+def quietly(s):
+    """The row's run with /Q for /S: no window at all, each box the row expects in the log instead."""
+    return dataclasses.replace(s, name=s.name.replace("silent", "quiet"), args=s.args.replace("/S", "/Q"),
+                               windows=[], quiet=[w.replace(" [icon]", "") for w in s.windows])
+
+
+NOT_HAPPENED = [
+    not_happened("a package refused at once", 7, [debugging(24)], "status 24: not signed", signed=False),
+    not_happened("a package refused after three files were announced, the two finished installed", 7, [debugging(18)],
+                 "status 18", library=SCRIPTED, package=b"2 A.DAT\n2 B.DAT\n2 C.DAT\n18\n",
+                 new="G/A.DAT D/A.DAT D/B.DAT", temp="C.DAT"),
+    not_happened("no package", 7, [NOT_COPIED], "virusdef.zpk is not in the start directory", package=False),
+    not_happened("a package that is a folder", 7, [NOT_COPIED], "virusdef.zpk in the start directory is a folder",
+                 package=False, setup=lambda r: os.mkdir(r.path("run/virusdef.zpk"))),
+    not_happened("an empty package", 7, [debugging(24)], "status 24: not signed", package=False,
+                 setup=lambda r: r.write("run/virusdef.zpk", b"")),
+    not_happened("a twentieth file the program cannot keep", 7, [debugging("Could not record F20.DAT")], "F20.DAT",
+                 library=SCRIPTED, package="".join(f"2 F{i:02}.DAT\n" for i in range(1, 21)).encode() + b"0\n",
+                 new=" ".join(f"{d}/F{i:02}.DAT" for d in "GD" for i in range(1, 20))),
+    not_happened("no unpacker library", 8, [debugging("No"), debugging("Could not get address of zunpack_init")],
+                 "zunpck32.dll cannot be loaded", library=""),
+    not_happened("a library without zunpack_exec", 8, [debugging("Could not get address of zunpack_exec")],
+                 "lacks the entry point zunpack_exec", library="scripted/zunpack_exec/zunpck32.dll", calls=""),
+    *[not_happened(f"the library's status {n}", 7, [debugging(n)], f"status {n}", library=SCRIPTED,
+                   package=b"%d\n" % n) for n in (1, 10, 11, 20, 22, 23)],
+]
+
+
 SCENARIOS = [
     # The run: switches, exit codes, the order of the steps, the temporary copies.
     S("silent update: not newer replaced, newer kept, agent settings of another type replaced, all logged",
@@ -290,7 +331,7 @@ SCENARIOS = [
       setup=lambda r: r.damage("run/DefPatch.exe")),
     S("no usable temporary directory: nothing placed, nothing deleted elsewhere",
       tmp="C:\\" + "x" * 300 + "\\", windows=[debugging("Could not copy zpk file to virusdef.zpk")],
-      temp="DefPatch.exe zunpck32.dll", **GONE),
+      temp="DefPatch.exe zunpck32.dll", exit=7, **GONE),
 
     # Discovery.
     S("App Paths value in capitals; Dravomire without its trailing backslash is not found",
@@ -343,28 +384,17 @@ SCENARIOS = [
       os.utime(r.path("tmp/DefPatch.exe"), ns=(UPDATE, UPDATE)), temp="DefPatch.exe"),
     S("a read-only package is placed, used and cleaned up",
       setup=lambda r: os.chmod(r.path("run/virusdef.zpk"), 0o444)),
-    S("no package anywhere: nothing touched", package=False,
-      windows=[debugging("Could not copy zpk file to C:\\t\\tmp\\virusdef.zpk")], **GONE),
-    S("no unpacker library: nothing touched", library="",
-      windows=[debugging("No"), debugging("Could not get address of zunpack_init")], **GONE),
-    *[S(f"library without {entry}: no call made", library=f"scripted/{entry}/zunpck32.dll", calls="",
+    *[S(f"library without {entry}: no call made", library=f"scripted/{entry}/zunpck32.dll", calls="", exit=8,
         windows=[debugging("Could not get address of " + entry)], **GONE)
       for entry in ("zunpack_init", "zunpack_exec", "zunpack_exit")],
     S("each file is recorded when the next is announced or the end; 3 records nothing; paths give bare names",
       library=SCRIPTED, package=b"2 A.DAT\n3\n3\n2 C:\\x\\B.DAT\n3\n0\n", new="G/A.DAT D/A.DAT D/B.DAT"),
-    S("an error status abandons the file announced last", library=SCRIPTED,
-      package=b"2 A.DAT\n2 B.DAT\n5\n", windows=[debugging(5)], new="G/A.DAT D/A.DAT", temp="B.DAT"),
-    S("status 1 is an error", library=SCRIPTED, package=b"2 A.DAT\n1\n", windows=[debugging(1)], new="",
-      temp="A.DAT"),
     S("the end at once: only the package is cleaned up", library=SCRIPTED, package=b"0\n", new=""),
     S("a read-only unpacked file is installed without the mark, and cleaned up", library=SCRIPTED,
       package=b"2 A.DAT read-only\n0\n", new="G/A.DAT D/A.DAT"),
-    S("a twentieth file cannot be recorded and is removed", library=SCRIPTED,
-      package="".join(f"2 F{i:02}.DAT\n" for i in range(1, 21)).encode() + b"0\n",
-      windows=[debugging("Could not record F20.DAT")], new=" ".join(f"{d}/F{i:02}.DAT" for d in "GD" for i in range(1, 20))),
     S("a name of 31 characters is recorded; one of 32 cannot be, and is removed; a control character is not logged",
       library=SCRIPTED, package=b"2 " + b"M" * 31 + b"\n2 " + b"N" * 16 + b"\1" + b"N" * 15 + b"\n0\n",
-      windows=[debugging("Could not record " + "N" * 16 + "\1" + "N" * 15)],
+      windows=[debugging("Could not record " + "N" * 16 + "\1" + "N" * 15)], exit=7,
       new=f"G/{'M' * 31} D/{'M' * 31}"),
     S("the date rule on full times: equal and one step earlier replaced, one step later kept",
       installed="G/A.DAT:equal G/B.DAT:later G/C.DAT:earlier", new="G/A.DAT G/C.DAT D/A.DAT D/B.DAT D/C.DAT"),
@@ -390,11 +420,11 @@ SCENARIOS = [
       windows=[fatal("S:\\", 2734)], exit=4, logfile=None, **GONE),
     S("the unpacker reports a full temporary drive: nothing installed", tmp="S:\\tmp\\",
       **{**ON_SMALL, "setup": lambda r: [os.mkdir(r.path("S/tmp")), r.fill(2900000)]},
-      package=package({"A.DAT": BIG * 3}), windows=[debugging(21)], new="", found="GS",
+      package=package({"A.DAT": BIG * 3}), windows=[debugging(21)], new="", found="GS", exit=7,
       temp="DefPatch.exe zunpck32.dll"),
     S("a full temporary drive in the second file: the first installed, the second's part removed, its copy whole",
       tmp="S:\\tmp\\", **{**ON_SMALL, "setup": lambda r: [os.mkdir(r.path("S/tmp")), r.fill(2900000)]},
-      package=package({"A.DAT": BIG, "B.DAT": BIG * 3}), windows=[debugging(21)], found="GS",
+      package=package({"A.DAT": BIG, "B.DAT": BIG * 3}), windows=[debugging(21)], found="GS", exit=7,
       installed="G/A.DAT:old G/B.DAT:old S/D/A.DAT:old S/D/B.DAT:old", new="G/A.DAT S/D/A.DAT",
       temp="DefPatch.exe zunpck32.dll"),
 
@@ -457,7 +487,7 @@ SCENARIOS = [
       logcheck=lambda blocks, r: sum("left as it is, the update replaced it without keeping a copy" in line
                                      for line in blocks[-1]) == 5),
     S("/S /B, then a refused package without backups: the update stays undoable", args="/S /R", **RESTORE,
-      setup=ran("/S /B", lambda r: r.write("run/virusdef.zpk", changed(SIGNED, 37)), ("/S", 1, debugging(25))),
+      setup=ran("/S /B", lambda r: r.write("run/virusdef.zpk", changed(SIGNED, 37)), ("/Q", 7)),
       kept="run/virusdef.zpk", wrote="agent"),
     S("/S /B, then an older update with /B that keeps every file as newer: the update stays undoable", args="/S /R",
       setup=ran("/S /B", "/S /B", at=ns(1997, 11, 1)), **RESTORE, wrote="agent"),
@@ -546,7 +576,7 @@ SCENARIOS = [
             log=START + ["GlimOn AV found, definition directory C:\\t\\G\\", "Dravomire found, definition directory C:\\t\\D\\",
                          "package placed as C:\\t\\tmp\\virusdef.zpk", "package refused by the unpacker, status 24: not "
                          "signed: the package does not end in the maker's signature", "window Debugging: 24", "answer OK",
-                         "definition files updated: 0", "exit code 1"]),
+                         KEPT_LINE, "definition files updated: 0", "exit code 7"]),
     refused("signed with another key", sign(package(), OTHER), 25, signed=False),
     # The library unpacks while it hashes; a 6 MiB file keeps the hash going past the first file.
     refused("signed with another key, and a file of the package's first name kept in the temporary directory",
@@ -560,6 +590,24 @@ SCENARIOS = [
     refused("a second end record after the signature", SIGNED + SIGNED[END:], 25, signed=False),
     refused("the signature cut short", comment(SIGNED[:-4], 352 - 4), 24, signed=False),
     refused("a signature block of absurd length", comment(SIGNED, 0xFFFF), 24, signed=False),
+
+    # An update that did not happen never looks like one; a quiet run shows nothing.
+    *NOT_HAPPENED, *map(quietly, NOT_HAPPENED),
+    S("quiet, /D and /F standing before it: no window, their boxes in the log, the update whole", args="/D /F /Q",
+      quiet=[DIAG[0], "Forced update: All files will be updated", DIAG[1], TRANSFERS[0], "Xfering: 1/3/1998: B.DAT",
+             *TRANSFERS[2:]], new="G/A.DAT G/B.DAT G/C.DAT D/A.DAT D/B.DAT D/C.DAT"),
+    quietly(S("silent, the Fatal stop: exit 4, the registry as before", windows=[fatal("S:\\", 2734)], exit=4, new="",
+              tmp="S:\\tmp\\", **{**ON_SMALL, "reg": {**ON_SMALL["reg"], **EARLIER},
+                                    "setup": lambda r: [os.mkdir(r.path("S/tmp")), r.fill(0)]})),
+    quietly(S("silent /B, a folder whose backup path and a file whose path are too long: both kept", args="/S /B",
+              reg=dict(sharedir=LONG_DIR, Directory=None), installed=LONG_DIR[5:-1] + "/A.DAT:old", wrote="date",
+              package=package(["A.DAT", "AB.DAT"]), new="", windows=["Backup failed: Could not back up " + LONG_DIR +
+              "A.DAT; the file was kept as it is.", "Path too long: " + LONG_DIR + "AB.DAT"])),
+    S("quiet restore with /D, a file changed since the update: no window, what was left in the log", args="/Q /R /D",
+      setup=ran("/S /B", then=lambda r: r.write("D/A.DAT", b"changed")), quiet=[DIAG[0]], **RESTORE, kept="D/A.DAT",
+      records="D", exit=6, wrote="all", logcheck=lambda b, r: "A.DAT: left as it is, it has changed" in str(b[-1])),
+    S("at the PC, a refused package: its box, then no result dialog, exit 7", args="", signed=False,
+      windows=[welcome(), found(), debugging(24)], new="", exit=7, reg=EARLIER),
 ]
 
 

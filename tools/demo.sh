@@ -78,6 +78,12 @@ fi
 echo "== making a 32-bit Wine prefix in $WINEPREFIX"
 "$WINE" wineboot -i </dev/null >/dev/null 2>&1
 "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1
+# Debian's Wine 8 looks for its own fonts (fonts-wine, in /usr/share/wine/fonts)
+# in /usr/share/fonts, and so never finds them: without Marlett, the font of the
+# caption buttons, it draws them as the letters "0", "1" and "r", and without its
+# MS Sans Serif the dialogs take some other font. The prefix's Windows font
+# folder, which Wine does read, gets them.
+cp /usr/share/wine/fonts/*.ttf /usr/share/wine/fonts/*.fon "$WINEPREFIX/drive_c/windows/Fonts/"
 
 wine() { "$WINE" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
 winpath() { # a path as Windows names it: under the prefix's drive C:, or through Z:

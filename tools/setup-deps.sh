@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
 # Installs what building and testing DefPatch needs on a Debian 12 machine: the
-# i686 mingw-w64 cross compiler, 32-bit Wine, Xvfb, zlib for both sides, OpenSSL
-# (the signing tool and the test key), clang with libFuzzer, Python, and the
-# tools of the benchmark. Does nothing when all
-# is there.
+# i686 mingw-w64 cross compiler, 32-bit Wine and its fonts, Xvfb, zlib for both
+# sides, OpenSSL (the signing tool and the test key), clang with libFuzzer,
+# Python, and the tools of the benchmark. Does nothing when all is there.
 set -euo pipefail
 
 need=()
 have() { command -v "$1" >/dev/null 2>&1; }
 have i686-w64-mingw32-g++-posix   || need+=(g++-mingw-w64-i686)
 [ -x /usr/lib/wine/wine ] && [ -x /usr/lib/wine/wineserver64 ] || need+=(wine wine32:i386 wine64)
-# Wine's bcrypt checks RSA signatures with GnuTLS, which wine only recommends.
+# Wine's bcrypt checks RSA signatures with GnuTLS, which wine only recommends;
+# so are Wine's own fonts (Marlett draws the caption buttons in the pictures).
 [ -e /usr/lib/i386-linux-gnu/libgnutls.so.30 ] || need+=(libgnutls30:i386)
+[ -f /usr/share/wine/fonts/marlett.ttf ] || need+=(fonts-wine)
 have Xvfb                         || need+=(xvfb)
 [ -f /usr/i686-w64-mingw32/lib/libz.a ] || need+=(libz-mingw-w64-dev)
 [ -f /usr/include/zlib.h ]        || need+=(zlib1g-dev)

@@ -67,6 +67,28 @@ bool placePackage(const char* packagePath)
     return false;
 }
 
+// Why no package could be placed at `packagePath` (empty when the temporary
+// directory gives no room for its name), for the log. The start directory is
+// still the current one.
+void logPackageNotPlaced(const char* packagePath)
+{
+    const DWORD attributes = GetFileAttributesA(kPackageName);
+    if (textIsEmpty(packagePath))
+        logLine("no package placed: the temporary directory has no usable path");
+    else if (attributes == INVALID_FILE_ATTRIBUTES)
+        logLine("no package placed: %s is not in the start directory", kPackageName);
+    else if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        logLine("no package placed: %s in the start directory is a folder", kPackageName);
+    else
+        logLine("no package placed: %s cannot be read or copied to %s", kPackageName, packagePath);
+}
+
+// What the registry keeps when the update did not happen whole.
+void logRegistryKept()
+{
+    logLine("library date and download agent settings left as they were: the update did not happen whole");
+}
+
 // Deletes the package copy and every recorded unpacked file from the
 // temporary directory.
 void removeTemporaryFiles(const char* tempDir, UpdateStamp& stamp)
@@ -134,15 +156,19 @@ int RunUpdate(UpdateContext context)
         return kUpdateFatal;
 
     UnpackerLibrary unpacker;
-    if (!unpacker.load())
-        return kUpdateFinished;
+    if (!unpacker.load()) {
+        logRegistryKept();
+        return kUpdateLibraryUnusable;
+    }
 
-    PathBuffer packagePath;
+    PathBuffer packagePath = "";
     const bool pathFits = !textIsEmpty(context.tempDir) && joinText(packagePath, context.tempDir, kPackageName);
     if (!pathFits || !placePackage(packagePath)) {
+        logPackageNotPlaced(packagePath);
         char message[2 * kPathSize];
         formatText(message, "Could not copy zpk file to %s%s", context.tempDir, kPackageName);
         showDebugging(message);
+        logRegistryKept();
         return kUpdatePackageNotPlaced;
     }
     stamp.addFileName(kPackageName);
@@ -151,11 +177,14 @@ int RunUpdate(UpdateContext context)
     if (!SetCurrentDirectoryA(context.tempDir))
         showDebugging("Could not change directory");
 
-    unpacker.unpack(context.tempDir, stamp);
+    const bool whole = unpacker.unpack(context.tempDir, stamp);
 
+    // A package refused before any file was finished changes no directory: no
+    // room is asked for, no Backup folder made, no record retired.
     PathBuffer directory;
     PathBuffer lastDirectory = "";
-    while (context.nextDirectory(directory)) {
+    const bool anyFile = stamp.fileCount > 1; // entry 0 is the package itself
+    while ((whole || anyFile) && context.nextDirectory(directory)) {
         copyText(lastDirectory, directory);
         if (!checkDriveSpace(directory, makeBackup ? kDirectorySpaceWithBackup : kDirectorySpace))
             return kUpdateFatal;
@@ -163,6 +192,10 @@ int RunUpdate(UpdateContext context)
     }
 
     removeTemporaryFiles(context.tempDir, stamp);
+    if (!whole) {
+        logRegistryKept();
+        return kUpdatePackageNotWhole;
+    }
     stamp.writeLibraryDate();
 
     // Without a definition directory there is no agent to register and no

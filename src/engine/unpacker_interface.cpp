@@ -14,11 +14,12 @@ const char kLibraryName[] = "zunpck32.dll";
 
 // A file the library has finished: it lies in the target directory under the
 // last part of the name it announced. It gets the update time and joins the
-// list of files the engine transfers and deletes.
-void finishFile(const char* announced, const char* targetDir, UpdateStamp& stamp)
+// list of files the engine transfers and deletes. False when it cannot join
+// the list: the update then lacks it.
+bool finishFile(const char* announced, const char* targetDir, UpdateStamp& stamp)
 {
     if (textIsEmpty(announced))
-        return;
+        return true;
     const char* name = afterLastBackslash(announced);
     const bool plain = isPlainFileName(name);
     PathBuffer path;
@@ -26,7 +27,7 @@ void finishFile(const char* announced, const char* targetDir, UpdateStamp& stamp
     if (placed)
         stamp.stampFile(path);
     if (plain && stamp.addFileName(name))
-        return;
+        return true;
 
     // A file the engine cannot keep track of (a twentieth file, a name longer
     // than 31 characters, or one that names another folder) would be neither
@@ -34,11 +35,13 @@ void finishFile(const char* announced, const char* targetDir, UpdateStamp& stamp
     char message[kPathSize + 32];
     if (!joinText(message, "Could not record ", name))
         copyText(message, "Could not record a file of the package");
+    logLine("a file of the package cannot be kept track of, and is removed: %s", name);
     showDebugging(message);
     if (placed) {
         SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
         DeleteFileA(path);
     }
+    return false;
 }
 
 } // namespace
@@ -46,8 +49,10 @@ void finishFile(const char* announced, const char* targetDir, UpdateStamp& stamp
 bool UnpackerLibrary::load()
 {
     library_.reset(LoadLibraryA(kLibraryName));
-    if (!library_.valid())
+    if (!library_.valid()) {
+        logLine("the unpacker library %s cannot be loaded", kLibraryName);
         showDebugging("No");
+    }
 
     struct EntryPoint {
         const char* name;
@@ -61,6 +66,8 @@ bool UnpackerLibrary::load()
         if (library_.valid())
             *entry.address = GetProcAddress(library_.get(), entry.name);
         if (*entry.address == nullptr) {
+            if (library_.valid())
+                logLine("the unpacker library %s lacks the entry point %s", kLibraryName, entry.name);
             char message[64];
             joinText(message, "Could not get address of ", entry.name);
             showDebugging(message);
@@ -74,10 +81,10 @@ bool UnpackerLibrary::load()
     return true;
 }
 
-void UnpackerLibrary::unpack(const char* targetDir, UpdateStamp& stamp)
+bool UnpackerLibrary::unpack(const char* targetDir, UpdateStamp& stamp)
 {
     if (!library_.valid())
-        return;
+        return false;
     char nameBuffer[kNameBufferSize];
     copyText(nameBuffer, kPackageName);
     int initVariable = 0;
@@ -85,6 +92,7 @@ void UnpackerLibrary::unpack(const char* targetDir, UpdateStamp& stamp)
     init_(nameBuffer, targetDir, 0, 10, 0, 10, &initVariable);
 
     PathBuffer previous = "";
+    bool whole = true;
     for (;;) {
         const int status = exec_(nameBuffer, &execVariable);
         // The library may write up to the whole buffer; keep it a text.
@@ -92,15 +100,16 @@ void UnpackerLibrary::unpack(const char* targetDir, UpdateStamp& stamp)
         if (status == kWorking)
             continue;
         if (status == kNewFile) {
-            finishFile(previous, targetDir, stamp);
+            whole = finishFile(previous, targetDir, stamp) && whole;
             copyText(previous, nameBuffer);
             continue;
         }
         if (status == kDone) {
-            finishFile(previous, targetDir, stamp);
+            whole = finishFile(previous, targetDir, stamp) && whole;
             const int files = stamp.fileCount - 1; // the package itself is first
             logLine("package unpacked, %d file%s", files, files == 1 ? "" : "s");
         } else {
+            whole = false;
             logLine("package refused by the unpacker, status %d: %s", status, zpkStatusText(status));
             char message[16];
             formatText(message, "%d", status);
@@ -111,4 +120,5 @@ void UnpackerLibrary::unpack(const char* targetDir, UpdateStamp& stamp)
 
     exit_();
     library_.reset();
+    return whole;
 }

@@ -23,7 +23,10 @@ public:
     // announces the next file or the end. An error status is shown in a
     // "Debugging" box and ends the unpacking. Then calls zunpack_exit and
     // releases the library. Call only after load() succeeded.
-    void unpack(const char* targetDir, UpdateStamp& stamp);
+    // Returns true when the package was unpacked whole: the library reported
+    // its end, and every file it announced was recorded. Otherwise the files
+    // recorded before the failure are whole, but the package is not.
+    bool unpack(const char* targetDir, UpdateStamp& stamp);
 
     // The library's calls, all with the standard calling convention.
     using InitFunction = int(__stdcall*)(char* name, const char* targetDir, int, int, int, int, int* var);

@@ -14,7 +14,9 @@ char switchAt(const char* p)
     if (p[0] != '/')
         return 0;
     const char letter = p[1] >= 'a' && p[1] <= 'z' ? static_cast<char>(p[1] - 'a' + 'A') : p[1];
-    return letter == 'S' || letter == 'D' || letter == 'F' || letter == 'B' || letter == 'R' ? letter : 0;
+    return letter == 'S' || letter == 'Q' || letter == 'D' || letter == 'F' || letter == 'B' || letter == 'R'
+               ? letter
+               : 0;
 }
 
 } // namespace
@@ -22,8 +24,15 @@ char switchAt(const char* p)
 Switches scanCommandLine(const char* commandLine)
 {
     Switches switches;
-    for (const char* p = commandLine; p && *p; ++p)
+    for (const char* p = commandLine; p && *p; ++p) {
         switches.restore = switches.restore || switchAt(p) == 'R';
+        switches.quiet = switches.quiet || switchAt(p) == 'Q';
+    }
+    // A quiet run shows nothing, also before its /Q has been read.
+    if (switches.quiet) {
+        switches.silent = true;
+        keepBoxesInLog();
+    }
     for (const char* p = commandLine; p && *p; ++p) {
         switch (switchAt(p)) {
         case 'S':

@@ -26,6 +26,8 @@ enum ExitCode {
     kExitFatal = 4,
     kExitNothingToRestore = 5,
     kExitRestoreIncomplete = 6,
+    kExitPackageNotUsed = 7,     // no package, or one the library did not unpack whole
+    kExitLibraryUnusable = 8,    // no unpacker library, or one without an entry point
     kExitNoProduct = 12,
 };
 
@@ -131,6 +133,13 @@ int run(HINSTANCE instance, LPSTR commandLine, int showCommand)
     logLine("definition files updated: %d", filesUpdated);
     if (result == kUpdateFatal)
         return kExitFatal;
+
+    // An update that did not happen whole has said so in its box; a result
+    // dialog after it would tell of an update that never took place.
+    if (result != kUpdateFinished) {
+        deleteTemporaryCopies(context);
+        return result == kUpdateLibraryUnusable ? kExitLibraryUnusable : kExitPackageNotUsed;
+    }
 
     if (!silentMode) {
         if (filesUpdated > 0) {
