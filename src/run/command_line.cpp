@@ -14,7 +14,8 @@ char switchAt(const char* p)
     if (p[0] != '/')
         return 0;
     const char letter = p[1] >= 'a' && p[1] <= 'z' ? static_cast<char>(p[1] - 'a' + 'A') : p[1];
-    return letter == 'S' || letter == 'Q' || letter == 'D' || letter == 'F' || letter == 'B' || letter == 'R'
+    return letter == 'S' || letter == 'Q' || letter == 'D' || letter == 'F' || letter == 'B' || letter == 'R' ||
+                   letter == 'W'
                ? letter
                : 0;
 }
@@ -70,4 +71,23 @@ void describeSwitches(const char* commandLine, char* text, std::size_t size)
             return;
         first = first && !letter;
     }
+}
+
+unsigned long lockWaitSeconds(const char* commandLine)
+{
+    unsigned long seconds = kDefaultLockWait;
+    for (const char* p = commandLine; p && *p; ++p) {
+        if (switchAt(p) != 'W')
+            continue;
+        // The digits straight after the letter; without any, the default.
+        const char* digit = p + 2;
+        if (*digit < '0' || *digit > '9')
+            continue;
+        seconds = 0;
+        for (; *digit >= '0' && *digit <= '9'; ++digit)
+            seconds = seconds > kLongestLockWait / 10 ? kLongestLockWait : seconds * 10 + (*digit - '0');
+        if (seconds > kLongestLockWait)
+            seconds = kLongestLockWait;
+    }
+    return seconds;
 }

@@ -1,5 +1,5 @@
 // The command-line switches: /S silent, /Q quiet, /D diagnostic, /F forced,
-// /B backups, /R restore.
+// /B backups, /R restore, /W how long to wait for another run.
 #pragma once
 
 #include <cstddef>
@@ -22,3 +22,10 @@ Switches scanCommandLine(const char* commandLine);
 // The switches of the text, in order, as "/S /D" ("none" without any), cut
 // to fit `size` characters; for the log.
 void describeSwitches(const char* commandLine, char* text, std::size_t size);
+
+// How long a run waits for another run of the machine to end, in seconds: the
+// digits straight after /W (/W0 does not wait, /W3600 waits an hour; the last
+// /W with digits counts), else 600. At most a week.
+constexpr unsigned long kDefaultLockWait = 600;
+constexpr unsigned long kLongestLockWait = 7 * 24 * 3600;
+unsigned long lockWaitSeconds(const char* commandLine);

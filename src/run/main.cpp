@@ -28,6 +28,7 @@ enum ExitCode {
     kExitRestoreIncomplete = 6,
     kExitPackageNotUsed = 7,     // no package, or one the library did not unpack whole
     kExitLibraryUnusable = 8,    // no unpacker library, or one without an entry point
+    kExitLockNotTaken = 9,       // another run held the lock for longer than /W allows
     kExitNoProduct = 12,
 };
 
@@ -159,7 +160,13 @@ int run(HINSTANCE instance, LPSTR commandLine, int showCommand)
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCommand)
 {
-    RunLock oneRunAtATime;
+    // Before anything else, and before any window: a run that gives up waiting
+    // changes nothing at all.
+    RunLock oneRunAtATime(lockWaitSeconds(commandLine));
+    if (!oneRunAtATime.held()) {
+        logLine("exit code %d", kExitLockNotTaken);
+        return kExitLockNotTaken;
+    }
     beginLogBlock();
     logStart(commandLine);
     const int exitCode = run(instance, commandLine, showCommand);
