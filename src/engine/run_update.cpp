@@ -10,6 +10,8 @@
 #include "engine/unpacker_interface.h"
 #include "engine/update_record.h"
 #include "engine/update_stamp.h"
+#include "engine/working_folder.h"
+#include "environment/access.h"
 #include "environment/free_space.h"
 #include "environment/scheduler.h"
 #include "run/flags.h"
@@ -26,45 +28,16 @@ constexpr int kUnpackSpace = 2800000;
 constexpr int kDirectorySpaceWithBackup = 1400000;
 constexpr int kDirectorySpace = 200000;
 
-FileHandle openForReading(const char* path)
-{
-    return FileHandle(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-}
-
-// Whether two open handles are the same file: a start directory that is the
-// temporary directory may be spelt differently (short names, letter case).
-bool sameFile(const FileHandle& first, const FileHandle& second)
-{
-    BY_HANDLE_FILE_INFORMATION a, b;
-    return GetFileInformationByHandle(first.get(), &a) && GetFileInformationByHandle(second.get(), &b) &&
-           a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
-           a.nFileIndexLow == b.nFileIndexLow;
-}
-
-// Puts the package at `packagePath` in the temporary directory. The package in
-// the start directory (still the current directory) is the update the user
-// runs, so it is copied even over a copy that an earlier, stopped run left
-// behind; a package found only in the temporary directory is used in place.
+// Copies the package from the start directory (still the current directory)
+// into the run's working folder: the update the user runs is the one beside
+// the program, never one found lying in the temporary directory.
 bool placePackage(const char* packagePath)
 {
-    FileHandle started = openForReading(kPackageName);
-    FileHandle placed = openForReading(packagePath);
-    if (placed.valid() && (!started.valid() || sameFile(started, placed)))
-        return true;
-    placed.reset();
-    if (started.valid()) {
-        started.reset();
-        // A package shipped read-only (from a CD) passes its mark on to the copy,
-        // which would then refuse the next run's copy.
-        SetFileAttributesA(packagePath, FILE_ATTRIBUTE_NORMAL);
-        if (CopyFileA(kPackageName, packagePath, FALSE))
-            return true;
-        // A copy that failed part-way must not be taken for a package later.
-        SetFileAttributesA(packagePath, FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(packagePath);
-    }
-    return false;
+    if (!CopyFileA(kPackageName, packagePath, TRUE))
+        return false;
+    // A package shipped read-only (from a CD) passes its mark on to the copy.
+    SetFileAttributesA(packagePath, FILE_ATTRIBUTE_NORMAL);
+    return true;
 }
 
 // Why no package could be placed at `packagePath` (empty when the temporary
@@ -74,7 +47,7 @@ void logPackageNotPlaced(const char* packagePath)
 {
     const DWORD attributes = GetFileAttributesA(kPackageName);
     if (textIsEmpty(packagePath))
-        logLine("no package placed: the temporary directory has no usable path");
+        logLine("no package placed: no working folder could be made in the temporary directory");
     else if (attributes == INVALID_FILE_ATTRIBUTES)
         logLine("no package placed: %s is not in the start directory", kPackageName);
     else if (attributes & FILE_ATTRIBUTE_DIRECTORY)
@@ -89,21 +62,6 @@ void logRegistryKept()
     logLine("library date and download agent settings left as they were: the update did not happen whole");
 }
 
-// Deletes the package copy and every recorded unpacked file from the
-// temporary directory.
-void removeTemporaryFiles(const char* tempDir, UpdateStamp& stamp)
-{
-    stamp.setCursor(0);
-    char name[UpdateStamp::kNameSize];
-    while (stamp.nextFileName(name)) {
-        PathBuffer path;
-        if (!joinText(path, tempDir, name))
-            continue;
-        if (!DeleteFileA(path) && SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL))
-            DeleteFileA(path);
-    }
-}
-
 // Offers every unpacked file to one definition directory. With backups, the
 // directory's Backup\ folder gets the copies being replaced; its record hears
 // of every change before it is made (see directory_record.h).
@@ -113,9 +71,14 @@ void updateDirectory(UpdateStamp& stamp, const char* tempDir, const char* direct
     PathBuffer backupDir;
     const bool backupNamed = joinText(backupDir, directory, kBackupFolder);
     DirectoryRecord record(directory, fresh, makeBackup != 0);
-    if (makeBackup && backupNamed)
-        CreateDirectoryA(backupDir, nullptr);
-    const BackupPlan backups{makeBackup != 0, backupNamed ? backupDir : nullptr, &record};
+    // A Backup folder that leads elsewhere is not used: its copies would land
+    // wherever it points.
+    const bool usable = backupNamed && backupFolderUsable(directory);
+    if (makeBackup && usable)
+        CreateDirectoryA(backupDir, protectedAccess(Protection::Folder));
+    else if (makeBackup && backupNamed)
+        logLine("%s is a reparse point: no copy is kept in it", backupDir);
+    const BackupPlan backups{makeBackup != 0, usable ? backupDir : nullptr, &record};
     char name[UpdateStamp::kNameSize];
     while (stamp.nextFileName(name))
         transferDefinitionFile(stamp, tempDir, name, directory, backups);
@@ -161,12 +124,16 @@ int RunUpdate(UpdateContext context)
         return kUpdateLibraryUnusable;
     }
 
+    // Removed with everything in it whenever the run returns.
+    WorkingFolder folder;
     PathBuffer packagePath = "";
-    const bool pathFits = !textIsEmpty(context.tempDir) && joinText(packagePath, context.tempDir, kPackageName);
+    const bool pathFits = !textIsEmpty(context.tempDir) && folder.create(context.tempDir) &&
+                          joinText(packagePath, folder.path(), kPackageName);
     if (!pathFits || !placePackage(packagePath)) {
         logPackageNotPlaced(packagePath);
         char message[2 * kPathSize];
-        formatText(message, "Could not copy zpk file to %s%s", context.tempDir, kPackageName);
+        formatText(message, "Could not copy zpk file to %s%s", pathFits ? folder.path() : context.tempDir,
+                   kPackageName);
         showDebugging(message);
         logRegistryKept();
         return kUpdatePackageNotPlaced;
@@ -174,10 +141,10 @@ int RunUpdate(UpdateContext context)
     stamp.addFileName(kPackageName);
     logLine("package placed as %s", packagePath);
 
-    if (!SetCurrentDirectoryA(context.tempDir))
+    if (!SetCurrentDirectoryA(folder.path()))
         showDebugging("Could not change directory");
 
-    const bool whole = unpacker.unpack(context.tempDir, stamp);
+    const bool whole = unpacker.unpack(folder.path(), stamp);
 
     // A package refused before any file was finished changes no directory: no
     // room is asked for, no Backup folder made, no record retired.
@@ -188,10 +155,10 @@ int RunUpdate(UpdateContext context)
         copyText(lastDirectory, directory);
         if (!checkDriveSpace(directory, makeBackup ? kDirectorySpaceWithBackup : kDirectorySpace))
             return kUpdateFatal;
-        updateDirectory(stamp, context.tempDir, directory, fresh);
+        updateDirectory(stamp, folder.path(), directory, fresh);
     }
 
-    removeTemporaryFiles(context.tempDir, stamp);
+    folder.remove();
     if (!whole) {
         logRegistryKept();
         return kUpdatePackageNotWhole;
