@@ -1,6 +1,7 @@
 // One directory's restore record, kept as a journal (see directory_record.h).
 #include "engine/directory_record.h"
 
+#include "environment/access.h"
 #include "run/run_log.h"
 
 namespace {
@@ -25,8 +26,8 @@ bool sameEntry(const UpdateRecord::Entry& a, const UpdateRecord::Entry& b)
 } // namespace
 
 DirectoryRecord::DirectoryRecord(const char* directory, const UpdateRecord& fresh, bool keepsBackups)
-    : named_(recordPath(directory, path_)), keepsBackups_(keepsBackups), onDisk_(false), otherOnDisk_(false),
-      record_(fresh)
+    : named_(recordPath(directory, path_) && backupFolderUsable(directory)), keepsBackups_(keepsBackups),
+      onDisk_(false), otherOnDisk_(false), record_(fresh)
 {
     record_.count = 0;
     if (!named_)
@@ -39,7 +40,8 @@ DirectoryRecord::DirectoryRecord(const char* directory, const UpdateRecord& fres
         otherOnDisk_ = true;
         break;
     case RecordState::Read:
-        if (CompareFileTime(&found.updateTime, &fresh.updateTime) == 0) {
+        // A record no administrator wrote is carried on by no run.
+        if (CompareFileTime(&found.updateTime, &fresh.updateTime) == 0 && ownedByAdministrators(path_)) {
             record_ = found;
             onDisk_ = true;
         } else {

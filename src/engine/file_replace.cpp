@@ -46,7 +46,7 @@ bool copyBytes(HANDLE in, HANDLE out, FileIdentity& copied)
 // Copies `source` into a new file beside `destination`, with the source's
 // times. Returns false when no whole copy was made; nothing of it is left then.
 bool copyBeside(const char* source, const char* destination, char (&newCopy)[MAX_PATH], FileIdentity& copied,
-                FILETIME& lastAccess)
+                FILETIME& lastAccess, SECURITY_ATTRIBUTES* access)
 {
     FileHandle in(CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
                               nullptr));
@@ -54,7 +54,7 @@ bool copyBeside(const char* source, const char* destination, char (&newCopy)[MAX
     if (!in.valid() || !GetFileInformationByHandle(in.get(), &info))
         return false;
     FileHandle out;
-    if (!createFileBeside(destination, copiedAttributes(info.dwFileAttributes), out, newCopy))
+    if (!createFileBeside(destination, copiedAttributes(info.dwFileAttributes), out, newCopy, access))
         return false;
     LARGE_INTEGER size;
     const bool whole = copyBytes(in.get(), out.get(), copied) && GetFileSizeEx(out.get(), &size) &&
@@ -87,7 +87,8 @@ void keepTimes(const char* path, const FILETIME& lastAccess, const FILETIME& las
 
 } // namespace
 
-bool createFileBeside(const char* beside, DWORD flags, FileHandle& file, char (&path)[MAX_PATH])
+bool createFileBeside(const char* beside, DWORD flags, FileHandle& file, char (&path)[MAX_PATH],
+                      SECURITY_ATTRIBUTES* access)
 {
     PathBuffer folder;
     path[0] = '\0';
@@ -101,7 +102,7 @@ bool createFileBeside(const char* beside, DWORD flags, FileHandle& file, char (&
     // own path, so always within what the system takes.
     DWORD error = ERROR_FILE_EXISTS;
     for (int number = 0; number < 256 && formatText(path, "%s~%02X", folder, number); ++number) {
-        const HANDLE handle = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, flags, nullptr);
+        const HANDLE handle = CreateFileA(path, GENERIC_WRITE, 0, access, CREATE_NEW, flags, nullptr);
         if (handle != INVALID_HANDLE_VALUE) {
             file.reset(handle);
             return true;
@@ -137,7 +138,8 @@ const char* replaceFailure(unsigned long error)
     }
 }
 
-bool replaceFileSafely(const char* source, const char* destination, const FileIdentity* expected)
+bool replaceFileSafely(const char* source, const char* destination, const FileIdentity* expected,
+                       SECURITY_ATTRIBUTES* access)
 {
     const DWORD attributes = GetFileAttributesA(destination);
     if (attributes != INVALID_FILE_ATTRIBUTES &&
@@ -149,7 +151,7 @@ bool replaceFileSafely(const char* source, const char* destination, const FileId
     char newCopy[MAX_PATH];
     FileIdentity copied;
     FILETIME lastAccess;
-    if (!copyBeside(source, destination, newCopy, copied, lastAccess))
+    if (!copyBeside(source, destination, newCopy, copied, lastAccess, access))
         return false;
     DWORD error = ERROR_SUCCESS;
     if (expected && !sameBytes(copied, *expected))

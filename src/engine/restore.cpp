@@ -8,6 +8,7 @@
 #include "engine/file_replace.h"
 #include "engine/update_record.h"
 #include "engine/update_stamp.h"
+#include "environment/access.h"
 #include "run/run_log.h"
 #include "run/text.h"
 #include "ui/message_box.h"
@@ -97,6 +98,12 @@ bool undo(const char* directory, const UpdateRecord::Entry& entry, const UpdateR
         ++totals.removed;
         return true;
     case UpdateRecord::Kind::Replaced:
+        // A copy only an administrator could have put there, and no link out of Backup.
+        if (isReparsePoint(backup) ||
+            (GetFileAttributesA(backup) != INVALID_FILE_ATTRIBUTES && !ownedByAdministrators(backup))) {
+            reportLeft(silent, totals, installed, "its copy in Backup is not an administrator's");
+            return false;
+        }
         if (!replaceFileSafely(backup, installed, &entry.original)) {
             reportLeft(silent, totals, installed, putBackFailure(GetLastError()));
             return false;
@@ -114,7 +121,16 @@ void restoreDirectory(const char* directory, bool silent, Totals& totals)
     UpdateRecord record;
     if (!recordPath(directory, path))
         return;
-    switch (readRecord(path, record)) {
+    if (!backupFolderUsable(directory)) {
+        reportLeft(silent, totals, path, "its Backup folder is a link to somewhere else, so nothing was restored there");
+        return;
+    }
+    RecordState state = readRecord(path, record);
+    if (state == RecordState::Read && !ownedByAdministrators(path)) {
+        reportLeft(silent, totals, path, "no administrator wrote it, so nothing was restored there");
+        return;
+    }
+    switch (state) {
     case RecordState::Missing:
         logLine("%s: nothing to restore", directory);
         return;

@@ -8,6 +8,7 @@
 #include "engine/file_identity.h"
 #include "engine/file_replace.h"
 #include "engine/update_stamp.h"
+#include "environment/access.h"
 #include "run/flags.h"
 #include "run/handles.h"
 #include "run/run_log.h"
@@ -152,7 +153,7 @@ void transferDefinitionFile(const UpdateStamp& stamp, const char* sourceDir, con
         const bool keptAlready = recorded && sameBytes(*recorded, current) &&
                                  identifyFile(backup, kept) == FileState::Read && sameBytes(kept, current) &&
                                  CompareFileTime(&kept.lastWrite, &current.lastWrite) == 0;
-        if (!keptAlready && !replaceFileSafely(installed, backup, &current)) {
+        if (!keptAlready && !replaceFileSafely(installed, backup, &current, protectedAccess(Protection::File))) {
             reportBackupFailed(installed);
             return;
         }

@@ -5,6 +5,7 @@
 
 #include "engine/file_names.h"
 #include "engine/file_replace.h"
+#include "environment/access.h"
 #include "run/handles.h"
 
 namespace {
@@ -281,7 +282,8 @@ bool writeRecord(const char* path, const UpdateRecord& record)
 
     char newPath[MAX_PATH];
     FileHandle file;
-    if (!createFileBeside(path, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, file, newPath))
+    if (!createFileBeside(path, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, file, newPath,
+                          protectedAccess(Protection::File)))
         return false;
     DWORD written = 0;
     const DWORD length = static_cast<DWORD>(textLength(text));
@@ -292,6 +294,13 @@ bool writeRecord(const char* path, const UpdateRecord& record)
         return true;
     DeleteFileA(newPath);
     return false;
+}
+
+bool backupFolderUsable(const char* directory)
+{
+    // Asked without its trailing backslash, the system tells of the link itself.
+    PathBuffer folder;
+    return formatText(folder, "%sBackup", directory) && !isReparsePoint(folder);
 }
 
 bool recordPath(const char* directory, PathBuffer& path)

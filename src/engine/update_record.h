@@ -70,3 +70,7 @@ bool writeRecord(const char* path, const UpdateRecord& record);
 // The record's path in a definition directory (which ends in a backslash);
 // false when it does not fit.
 bool recordPath(const char* directory, PathBuffer& path);
+
+// Whether the directory's Backup\ folder may be used: it is not a reparse
+// point, which could lead the copies and the record somewhere else.
+bool backupFolderUsable(const char* directory);

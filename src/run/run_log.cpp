@@ -11,6 +11,7 @@
 
 #include <cstdarg>
 
+#include "environment/access.h"
 #include "run/handles.h"
 #include "run/text.h"
 
@@ -35,8 +36,9 @@ LogState state;
 
 FileHandle openForAppending(const char* path)
 {
+    // A log this run makes gives access to administrators and SYSTEM, and lets users read it.
     return FileHandle(CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                  protectedAccess(Protection::Log), OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 // The log in `directory`, when a line can be appended there.
@@ -89,6 +91,8 @@ void beginLogBlock()
     state.ownsBlock = true;
     if (!state.usable)
         return;
+    // A log made before it was protected gets the same access.
+    protect(state.path, Protection::Log);
     ULONGLONG size;
     {
         FileHandle file = openForAppending(state.path);
