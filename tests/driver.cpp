@@ -5,13 +5,17 @@
 //   set KEY NAME TYPE HEX  write a value under HKEY_LOCAL_MACHINE (TYPE "key": create KEY only)
 //   get KEY NAME           "TYPE HEX" of the value, or "absent"
 //   lock PATH              hold PATH open, sharing nothing, until the next run ends
+//   mutex NAME             hold a mutex of that name until the next run ends
+//   access PATH            who may use PATH (the first match of a * in it): "Everyone: none" or
+//                          "Everyone: some", from its security descriptor as the system reports it
 //   version EXE            the fixed file and product versions and the version strings
 //   also DIR CMDLINE ENV   start DIR\DefPatch.exe beside the next run, which watches it too
 //   run DIR SHOW CMDLINE ENV [WINDOW ACTION]...
 //       starts DIR\DefPatch.exe with the show command SHOW (-1: none) and the
 //       environment entries ENV ("NAME=value;..."), and answers the windows it
 //       is to show, each described as the driver describes it ("CAPTION:
-//       TEXTS", or "*" for whatever comes next), in order, each with its ACTION. Prints "win CAPTION: TEXTS"
+//       TEXTS", where a * stands for any text, or "*" for whatever comes
+//       next), in order, each with its ACTION. Prints "win CAPTION: TEXTS"
 //       per window answered, "note ..." for what an action saw or what went
 //       wrong, and "exit CODE" ("other exit CODE" first for a run started
 //       by also). An editor the run opened is reported as "note
@@ -26,8 +30,11 @@
 // "note shot LEFT TOP WIDTH HEIGHT", and waits for a line on its standard
 // input, once its picture is taken; regdel=KEY removes a registry key under
 // HKEY_LOCAL_MACHINE; also=CMDLINE starts a run beside, as the command does;
-// await=PATH|TEXT waits until the file PATH holds TEXT.
+// await=PATH|TEXT waits until the file PATH holds TEXT; access=PATH notes who
+// may use PATH, as the command does.
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -107,6 +114,43 @@ void version(const std::string& exe)
                            reinterpret_cast<void**>(&text), &size))
             say(std::string(name) + "=" + text);
     }
+}
+
+// Whether `text` is `pattern`, in which each * stands for any run of characters.
+bool matches(const char* text, const char* pattern)
+{
+    if (*pattern == '*')
+        return matches(text, pattern + 1) || (*text && matches(text + 1, pattern));
+    return *pattern == *text && (!*text || matches(text + 1, pattern + 1));
+}
+
+// Whether Everyone (the well-known SID) is given any access to PATH, or to the
+// first file a * in it matches.
+std::string access(const std::string& path)
+{
+    std::string target = path;
+    if (path.find('*') != std::string::npos) {
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA(path.c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE)
+            return "absent";
+        FindClose(search);
+        target = path.substr(0, path.rfind('\\') + 1) + found.cFileName;
+    }
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    PACL dacl = nullptr;
+    if (GetNamedSecurityInfoA(target.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                              nullptr, &descriptor))
+        return "absent";
+    bool some = dacl == nullptr; // no DACL at all: everyone may do anything
+    for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        if (GetAce(dacl, i, reinterpret_cast<void**>(&ace)) && ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
+            IsWellKnownSid(&ace->SidStart, WinWorldSid) && ace->Mask)
+            some = true;
+    }
+    LocalFree(descriptor);
+    return some ? "Everyone: some" : "Everyone: none";
 }
 
 // --- the child and its windows ---
@@ -479,6 +523,8 @@ void perform(Child& child, HWND window, const std::string& action)
             say("note " + checkPaint(child, window, step.substr(6)));
         else if (step.rfind("gdi=", 0) == 0)
             say("note " + checkGdi(child, window, std::stoi(step.substr(4))));
+        else if (step.rfind("access=", 0) == 0)
+            say("note access " + step.substr(7) + ": " + access(step.substr(7)));
         else if (step.rfind("regdel=", 0) == 0)
             RegDeleteTreeA(HKEY_LOCAL_MACHINE, step.substr(7).c_str());
         else if (!step.empty())
@@ -567,7 +613,7 @@ void run(const Strings& f)
         if (!window)
             continue;
         const std::string seen = describe(window);
-        if (next + 1 < f.size() && (seen == f[next] || f[next] == "*")) {
+        if (next + 1 < f.size() && matches(seen.c_str(), f[next].c_str())) {
             answered.push_back(window);
             say("win " + seen);
             perform(child, window, f[next + 1]);
@@ -576,7 +622,7 @@ void run(const Strings& f)
         }
         bool later = false;
         for (size_t i = next + 2; i + 1 < f.size(); i += 2)
-            later = later || seen == f[i];
+            later = later || matches(seen.c_str(), f[i].c_str());
         if (later)
             continue;
         say("win " + seen);
@@ -620,6 +666,10 @@ int main()
             getValue(f);
         } else if (f[0] == "lock" && f.size() == 2) {
             locks.push_back(CreateFileA(f[1].c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        } else if (f[0] == "mutex" && f.size() == 2) {
+            locks.push_back(CreateMutexA(nullptr, TRUE, f[1].c_str()));
+        } else if (f[0] == "access" && f.size() == 2) {
+            say(access(f[1]));
         } else if (f[0] == "version" && f.size() == 2) {
             version(f[1]);
         } else if (f[0] == "run" && f.size() >= 5) {

@@ -116,6 +116,16 @@ def killed_at(k):
     return setup
 
 
+def hold_lock(r):
+    """Another process holds the run lock."""
+    r.write("../windows/DefPatch.lock", b"")
+    r.cmd("lock", "C:\\windows\\DefPatch.lock")
+
+
+GAVE_UP = "gave up waiting for another DefPatch run on this machine after "
+ANSI_DIR = "C:\\t\\Dr\xe4vom\u0160\u0153\\"  # letters of code page 1252 above and below 0xA0
+
+
 def lock(rel):
     """A step that holds a file of the tree open, sharing nothing, until the next run ends."""
     return lambda r: r.cmd("lock", "C:\\t\\" + rel.replace("/", "\\"))
@@ -229,7 +239,7 @@ def zpk_packed():
 
 # What a PC holds from an earlier update: an update that did not happen leaves it byte for byte.
 EARLIER = {"date": "11/1/1997", KEYS["agent"] + "Download Day": 3, KEYS["agentpath"]: b"C:\\t\\D\\TWAGent.exe"}
-NOT_COPIED = debugging("Could not copy zpk file to C:\\t\\tmp\\virusdef.zpk")
+NOT_COPIED = debugging("Could not copy zpk file to C:\\t\\tmp\\DefPatch-*\\virusdef.zpk")
 TEMP_ENV = "TMP=C:\\t\\tmp\\;TEMP=C:\\t\\tmp\\"  # the temporary directory rows run with
 
 
@@ -249,7 +259,7 @@ NOT_HAPPENED = [
     not_happened("a package refused at once", 7, [debugging(24)], "status 24: not signed", signed=False),
     not_happened("a package refused after three files were announced, the two finished installed", 7, [debugging(18)],
                  "status 18", library=SCRIPTED, package=b"2 A.DAT\n2 B.DAT\n2 C.DAT\n18\n",
-                 new="G/A.DAT D/A.DAT D/B.DAT", temp="C.DAT"),
+                 new="G/A.DAT D/A.DAT D/B.DAT"),
     not_happened("no package", 7, [NOT_COPIED], "virusdef.zpk is not in the start directory", package=False),
     not_happened("a package that is a folder", 7, [NOT_COPIED], "virusdef.zpk in the start directory is a folder",
                  package=False, setup=lambda r: os.mkdir(r.path("run/virusdef.zpk"))),
@@ -272,7 +282,7 @@ SCENARIOS = [
     S("silent update: not newer replaced, newer kept, agent settings of another type replaced, all logged",
       reg={KEYS["agent"] + "Download Day": "text", KEYS["agent"] + "WebSite": 7},
       log=START + ["GlimOn AV found, definition directory C:\\t\\G\\", "Dravomire found, definition directory C:\\t\\D\\",
-                   "package placed as C:\\t\\tmp\\virusdef.zpk", "package unpacked, 3 files",
+                   "package placed as C:\\t\\tmp\\DefPatch-*\\virusdef.zpk", "package unpacked, 3 files",
                    "C:\\t\\G\\A.DAT: replaced, was 10/1/1997", "C:\\t\\G\\B.DAT: kept, newer: 1/3/1998",
                    "C:\\t\\G\\C.DAT: new", "C:\\t\\D\\A.DAT: replaced, was 10/1/1997", "C:\\t\\D\\B.DAT: new",
                    "C:\\t\\D\\C.DAT: replaced, was 12/5/1997", "definition files updated: 5", "exit code 1"]),
@@ -374,14 +384,15 @@ SCENARIOS = [
       new=LONG_DIR[5:-1] + "/A.DAT", wrote="date"),
 
     # The update engine: package placement, the unpacker protocol, the date rule, faults.
-    S("a package found only in the temporary directory is used in place",
-      package=False, setup=lambda r: r.write("tmp/virusdef.zpk", sign(package()))),
-    S("the start directory's package wins over one an earlier run left behind",
-      setup=lambda r: r.write("tmp/virusdef.zpk", sign(package(["Z.DAT"])))),
+    S("a package found only in the temporary directory is never used, nor changed: exit 7", package=False,
+      windows=[NOT_COPIED], setup=lambda r: r.write("tmp/virusdef.zpk", sign(package())), exit=7, new="",
+      temp="virusdef.zpk"),
+    S("a file of the package's name and an older signed package in the temporary directory: never used, nor changed",
+      files={"tmp/A.DAT": b"someone's", "tmp/virusdef.zpk": sign(package(["Z.DAT"]))}, temp="A.DAT virusdef.zpk"),
     S("started in the temporary directory: the package is used in place", start="C:\\t\\tmp",
       setup=lambda r: [r.write("tmp/" + n, open(r.path("run/" + n), "rb").read()) for n in
                        ("DefPatch.exe", "zunpck32.dll", "virusdef.zpk")] and
-      os.utime(r.path("tmp/DefPatch.exe"), ns=(UPDATE, UPDATE)), temp="DefPatch.exe"),
+      os.utime(r.path("tmp/DefPatch.exe"), ns=(UPDATE, UPDATE)), temp="DefPatch.exe virusdef.zpk"),
     S("a read-only package is placed, used and cleaned up",
       setup=lambda r: os.chmod(r.path("run/virusdef.zpk"), 0o444)),
     *[S(f"library without {entry}: no call made", library=f"scripted/{entry}/zunpck32.dll", calls="", exit=8,
@@ -407,11 +418,11 @@ SCENARIOS = [
     S("a second directory without room stops the run there: exit 4, the first keeps its files",
       **{**ON_SMALL, "setup": lambda r: r.fill(150000)}, installed="G/A.DAT:old S/D/A.DAT:old",
       windows=[fatal("S:\\D\\", 195)], exit=4, new="G/A.DAT G/B.DAT G/C.DAT",
-      temp="DefPatch.exe zunpck32.dll virusdef.zpk A.DAT B.DAT C.DAT"),
+      temp="DefPatch.exe zunpck32.dll"),
     S("with backup a directory needs 1367k", args="", **{**ON_SMALL, "setup": lambda r: r.fill(800000)},
       windows=[welcome(), found("tick ok"), fatal("S:\\D\\", 1367)], exit=4, installed="G/A.DAT:old",
       new="G/A.DAT G/B.DAT G/C.DAT", backup="G/A.DAT", found="G",
-      temp="DefPatch.exe zunpck32.dll virusdef.zpk A.DAT B.DAT C.DAT"),
+      temp="DefPatch.exe zunpck32.dll"),
     S("a replacement that fills the volume leaves the installed file whole",
       **{**ON_SMALL, "setup": lambda r: r.fill(600000)}, package=package({"A.DAT": BIG}),
       installed="G/A.DAT:old S/D/A.DAT:old", new="G/A.DAT", found="GS"),
@@ -536,6 +547,34 @@ SCENARIOS = [
       installed="F/D/A.DAT:old F/D/C.DAT:old", time=UPDATE + 1500000000, found="F", setup=ran("/S /B", "/S /B"),
       **RESTORE, wrote="agent"),
 
+    # Safe as SYSTEM: the lock only administrators can hold, a wait with an end, a working folder of the run's own.
+    S("the lock held by another process: /W2 waits 2 s, gives up, changes nothing at all, exit 9", args="/S /W2",
+      setup=hold_lock, exit=9, new="", logcheck=lambda b, r: b[-1] == [WAITING, GAVE_UP + "2 s", "exit code 9"]),
+    S("the lock held by another process: /W0 does not wait", args="/S /W0", setup=hold_lock, exit=9, new="",
+      logcheck=lambda b, r: b[-1] == [GAVE_UP + "0 s", "exit code 9"]),
+    S("a program holding the name of the former lock stops no run",
+      setup=lambda r: r.cmd("mutex", "Global\\Zorvane.DefPatch.Run")),
+    S("the lock, the log, the working folder and the Backup folders give Everyone no access", args="/S /B /D",
+      windows=[*DIAG, ("Copying backup file to:: C:\\t\\G\\Backup\\A.DAT", "access=C:\\t\\tmp\\DefPatch-* ok"),
+               "note access C:\\t\\tmp\\DefPatch-*: Everyone: none", *KILL_BOXES[3:]],
+      backup="G/A.DAT D/A.DAT D/C.DAT", logcheck=lambda b, r: [r.cmd("access", p)[0] for p in (
+          "C:\\windows\\DefPatch.lock", "C:\\windows\\DefPatch.log", "C:\\t\\G\\Backup", "C:\\t\\D\\Backup",
+          "C:\\t\\G\\Backup\\A.DAT")] == ["Everyone: none"] * 5),
+    S("a Backup folder that is a link to elsewhere is not used: the files it would keep are not replaced",
+      args="/Q /B", setup=lambda r: [os.makedirs(r.path("elsewhere")), os.symlink(r.path("elsewhere"), r.path("G/Backup"))],
+      new="D/A.DAT D/B.DAT D/C.DAT", backup="D/A.DAT D/C.DAT", records="D", mkdirs="elsewhere",
+      quiet=["Backup failed: Could not back up C:\\t\\G\\A.DAT; the file was kept as it is.",
+             "Backup failed: Could not record C:\\t\\G\\C.DAT for a restore; the file was not installed."]),
+    S("/R follows no Backup folder that is a link to elsewhere", args="/S /R", setup=ran("/S /B", lambda r: [
+      os.rename(r.path("G/Backup"), r.path("elsewhere")), os.symlink(r.path("elsewhere"), r.path("G/Backup"))]),
+      **RESTORE, exit=6, kept=["G/A.DAT", "G/C.DAT", "G/Backup", "elsewhere", "elsewhere/A.DAT",
+                               "elsewhere/" + harness.RECORD], wrote="all"),
+    S("a definition folder named in letters of the ANSI code page beyond ASCII is named so in the log",
+      reg=dict(Directory=ANSI_DIR), files={ANSI_DIR[5:-1] + "/dv95.exe": b"program"}, agent=ANSI_DIR,
+      new="G/A.DAT G/C.DAT " + " ".join(ANSI_DIR[5:-1] + "/" + n for n in ("A.DAT", "B.DAT", "C.DAT")),
+      logcheck=lambda b, r: "Dravomire found, definition directory " + ANSI_DIR.encode("cp1252").decode("latin-1")
+      in b[-1]),
+
     # The update's date: UTC, as month/day/year, 10 bytes of it in the registry.
     S("the date of a program written at 1:00 UTC is that day's, five hours west of UTC too",
       time=ns(1997, 12, 6, 1), date="12/6/1997"),
@@ -574,7 +613,7 @@ SCENARIOS = [
     S("a package made by zip, signed by the README's recipe under /bin/sh", package=zipped()),
     refused("unsigned, and logged", package(), 24, signed=False,
             log=START + ["GlimOn AV found, definition directory C:\\t\\G\\", "Dravomire found, definition directory C:\\t\\D\\",
-                         "package placed as C:\\t\\tmp\\virusdef.zpk", "package refused by the unpacker, status 24: not "
+                         "package placed as C:\\t\\tmp\\DefPatch-*\\virusdef.zpk", "package refused by the unpacker, status 24: not "
                          "signed: the package does not end in the maker's signature", "window Debugging: 24", "answer OK",
                          KEPT_LINE, "definition files updated: 0", "exit code 7"]),
     refused("signed with another key", sign(package(), OTHER), 25, signed=False),

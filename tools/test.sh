@@ -46,7 +46,9 @@ if [ "$(id -u)" -eq 0 ]; then
     if [ -e /dev/fuse ]; then
         rm -f "$root/fat.img"
         /usr/sbin/mkfs.vfat -C "$root/fat.img" 8192 >/dev/null
-        TZ=UTC fusefat -o rw+,allow_other "$root/fat.img" "$dir" >/dev/null 2>&1 &&
+        # Its files belong to the tests' user, as a FAT volume's files are
+        # whoever's reads them.
+        TZ=UTC fusefat -o rw+,allow_other,uid=65534,gid=65534 "$root/fat.img" "$dir" >/dev/null 2>&1 &&
             ln -sfn "$dir" "$WINEPREFIX/dosdevices/f:"
     fi
     trap 'wine_env_stop; umount "$root/volume-s" "$root/volume-b" 2>/dev/null; fusermount -u "$root/volume-f" 2>/dev/null || true' EXIT
