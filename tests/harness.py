@@ -108,6 +108,9 @@ class S:
     restore: bool = False         # the definition files end as before the setup's runs, the copies stay
     kept: str = ""                # files that end as the setup left them
     records: str = None           # the directories that end with a restore record (default: those backed up)
+    dlls: str = None              # WINEDLLOVERRIDES for the run (None: the test command's own)
+    system: dict = dataclasses.field(default_factory=dict)  # file name -> bytes in the system directory, for
+                                                            # this row only
 
 
 class Runner:
@@ -117,14 +120,21 @@ class Runner:
         self.windows = os.path.join(self.prefix, "drive_c", "windows")
         self.small = os.path.join(self.prefix, "dosdevices", "s:")
         self.big = os.path.join(self.prefix, "dosdevices", "b:")
-        self.driver = subprocess.Popen([WINE, os.path.join(self.bin, "defpatch_drive.exe")], text=True,
-                                       encoding="latin-1", stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                       stderr=subprocess.DEVNULL, bufsize=1, env={**os.environ, "TZ": "EST5"})
+        self.driver = self.start_driver()
 
-    def cmd(self, *fields):
-        self.driver.stdin.write("\t".join(fields) + "\n")
+    def start_driver(self, dlls=None):
+        """The driver, with the DLL overrides of its Unix environment, which Wine gives every program it starts (the
+        Windows environment it sets for a run does not change them)."""
+        env = {**os.environ, "TZ": "EST5", **({} if dlls is None else {"WINEDLLOVERRIDES": dlls})}
+        return subprocess.Popen([WINE, os.path.join(self.bin, "defpatch_drive.exe")], text=True, encoding="latin-1",
+                                stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, bufsize=1,
+                                env=env)
+
+    def cmd(self, *fields, driver=None):
+        driver = driver or self.driver
+        driver.stdin.write("\t".join(fields) + "\n")
         lines = []
-        while (line := self.driver.stdout.readline()) != ".\n":
+        while (line := driver.stdout.readline()) != ".\n":
             if not line:
                 raise RuntimeError("the driver ended")
             lines.append(line.rstrip("\n"))
@@ -243,15 +253,34 @@ class Runner:
         return {k: (self.cmd("get", *k.split("|"))[0], v or "absent") for k, v in wanted.items()}
 
     def run(self, s):
-        """Runs one scenario; returns what differs from the row."""
+        """Runs one scenario; returns what differs from the row. The system directory is as before it after it."""
+        system = os.path.join(self.windows, "system32")
+        kept = {name: open(os.path.join(system, name), "rb").read() if os.path.exists(os.path.join(system, name))
+                else None for name in s.system}
+        try:
+            for name, data in s.system.items():
+                open(os.path.join(system, name), "wb").write(data)
+            return self.run_row(s)
+        finally:
+            for name, data in kept.items():
+                open(os.path.join(system, name), "wb").write(data) if data is not None else \
+                    os.remove(os.path.join(system, name))
+
+    def run_row(self, s):
         self.prepare(s)
         before = self.snapshot()
         windows = [(w, "ok") if isinstance(w, str) and not w.startswith("note ") else w for w in s.windows]
         two = s.also is not None or any("also=" in w[1] for w in windows if isinstance(w, tuple))
         if s.also is not None:
             self.cmd("also", s.start, s.also, f"TMP={s.tmp};TEMP={s.tmp}")
-        seen = self.cmd("run", s.start, str(s.show), s.args, f"TMP={s.tmp};TEMP={s.tmp}",
-                        *[part for w in windows if isinstance(w, tuple) for part in w])
+        driver = self.driver if s.dlls is None else self.start_driver(s.dlls)
+        try:
+            seen = self.cmd("run", s.start, str(s.show), s.args, f"TMP={s.tmp};TEMP={s.tmp}",
+                            *[part for w in windows if isinstance(w, tuple) for part in w], driver=driver)
+        finally:
+            if driver is not self.driver:
+                driver.stdin.close()
+                driver.wait()
         problems = [f"{rel}: last access is not the update time" for rel in s.new.split()  # (the editor reads)
                     if os.path.exists(self.path(rel)) and os.stat(self.path(rel)).st_atime_ns != s.time
                     and "zvreadme" not in rel]

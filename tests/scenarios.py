@@ -140,6 +140,9 @@ def overlapping(whole):
     return body + directory + struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 2, 2, len(directory), len(body), 0)
 
 
+# bcrypt.dll stand-ins (tests/cng_standin.cpp): one that says when it is loaded, and CNG as Windows Vista has it.
+PLANTED, VISTA_CNG = (open(os.path.join(BUILD, "bin", "cng", v, "bcrypt.dll"), "rb").read() for v in ("planted", "vista"))
+
 OTHER = new_key()
 SIGNED = sign(package())
 CENTRAL, END = SIGNED.find(b"PK\1\2"), SIGNED.find(b"PK\5\6")
@@ -450,6 +453,18 @@ SCENARIOS = [
     refused("a second end record after the signature", SIGNED + SIGNED[END:], 25, signed=False),
     refused("the signature cut short", comment(SIGNED[:-4], 352 - 4), 24, signed=False),
     refused("a signature block of absurd length", comment(SIGNED, 0xFFFF), 24, signed=False),
+
+    # Safe as SYSTEM: system DLLs only, and a hardened build.
+    S("a bcrypt.dll beside the program is never loaded, though Windows would take it for a DLL's import",
+      files={"run/bcrypt.dll": PLANTED}, dlls="bcrypt=n,b"),
+    S("CNG as Windows Vista has it, which keeps a hash in an object the caller gives, checks the signature",
+      system={"bcrypt.dll": VISTA_CNG}, dlls="bcrypt=n,b"),
+    refused("Windows without CNG: the run says that it cannot check the signature, with a status of its own",
+            package(), 26, dlls="bcrypt=",
+            log=START + ["GlimOn AV found, definition directory C:\\t\\G\\", "Dravomire found, definition directory "
+                         "C:\\t\\D\\", "package placed as C:\\t\\tmp\\virusdef.zpk", "package refused by the "
+                         "unpacker, status 26: this version of Windows cannot check the update's signature",
+                         "window Debugging: 26", "answer OK", "definition files updated: 0", "exit code 1"]),
 ]
 
 
