@@ -109,8 +109,7 @@ class S:
     kept: str = ""                # files that end as the setup left them
     records: str = None           # the directories that end with a restore record (default: those backed up)
     dlls: str = None              # WINEDLLOVERRIDES for the run (None: the test command's own)
-    system: dict = dataclasses.field(default_factory=dict)  # file name -> bytes in the system directory, for
-                                                            # this row only
+    system: dict = dataclasses.field(default_factory=dict)  # system DLL name -> the bytes it has during the run
 
 
 class Runner:
@@ -123,12 +122,10 @@ class Runner:
         self.driver = self.start_driver()
 
     def start_driver(self, dlls=None):
-        """The driver, with the DLL overrides of its Unix environment, which Wine gives every program it starts (the
-        Windows environment it sets for a run does not change them)."""
-        env = {**os.environ, "TZ": "EST5", **({} if dlls is None else {"WINEDLLOVERRIDES": dlls})}
+        """The driver; the programs it starts get its DLL overrides (not those of a run's environment entries)."""
         return subprocess.Popen([WINE, os.path.join(self.bin, "defpatch_drive.exe")], text=True, encoding="latin-1",
                                 stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, bufsize=1,
-                                env=env)
+                                env={**os.environ, "TZ": "EST5", **({"WINEDLLOVERRIDES": dlls} if dlls else {})})
 
     def cmd(self, *fields, driver=None):
         driver = driver or self.driver
@@ -253,18 +250,14 @@ class Runner:
         return {k: (self.cmd("get", *k.split("|"))[0], v or "absent") for k, v in wanted.items()}
 
     def run(self, s):
-        """Runs one scenario; returns what differs from the row. The system directory is as before it after it."""
-        system = os.path.join(self.windows, "system32")
-        kept = {name: open(os.path.join(system, name), "rb").read() if os.path.exists(os.path.join(system, name))
-                else None for name in s.system}
+        """Runs one scenario; returns what differs from the row. The system DLLs it replaces are back after it."""
+        dlls = {os.path.join(self.windows, "system32", name): data for name, data in s.system.items()}
+        kept = {path: open(path, "rb").read() for path in dlls}
         try:
-            for name, data in s.system.items():
-                open(os.path.join(system, name), "wb").write(data)
+            [open(path, "wb").write(data) for path, data in dlls.items()]
             return self.run_row(s)
         finally:
-            for name, data in kept.items():
-                open(os.path.join(system, name), "wb").write(data) if data is not None else \
-                    os.remove(os.path.join(system, name))
+            [open(path, "wb").write(data) for path, data in kept.items()]
 
     def run_row(self, s):
         self.prepare(s)
@@ -273,14 +266,11 @@ class Runner:
         two = s.also is not None or any("also=" in w[1] for w in windows if isinstance(w, tuple))
         if s.also is not None:
             self.cmd("also", s.start, s.also, f"TMP={s.tmp};TEMP={s.tmp}")
-        driver = self.driver if s.dlls is None else self.start_driver(s.dlls)
-        try:
-            seen = self.cmd("run", s.start, str(s.show), s.args, f"TMP={s.tmp};TEMP={s.tmp}",
-                            *[part for w in windows if isinstance(w, tuple) for part in w], driver=driver)
-        finally:
-            if driver is not self.driver:
-                driver.stdin.close()
-                driver.wait()
+        driver = self.start_driver(s.dlls) if s.dlls else self.driver
+        seen = self.cmd("run", s.start, str(s.show), s.args, f"TMP={s.tmp};TEMP={s.tmp}",
+                        *[part for w in windows if isinstance(w, tuple) for part in w], driver=driver)
+        if driver is not self.driver:
+            driver.stdin.close(), driver.wait()
         problems = [f"{rel}: last access is not the update time" for rel in s.new.split()  # (the editor reads)
                     if os.path.exists(self.path(rel)) and os.stat(self.path(rel)).st_atime_ns != s.time
                     and "zvreadme" not in rel]

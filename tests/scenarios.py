@@ -140,8 +140,7 @@ def overlapping(whole):
     return body + directory + struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 2, 2, len(directory), len(body), 0)
 
 
-# bcrypt.dll stand-ins (tests/cng_standin.cpp): one that says when it is loaded, and CNG as Windows Vista has it.
-PLANTED, VISTA_CNG = (open(os.path.join(BUILD, "bin", "cng", v, "bcrypt.dll"), "rb").read() for v in ("planted", "vista"))
+CNG = open(os.path.join(BUILD, "bin", "cng", "bcrypt.dll"), "rb").read()  # as Vista has it, saying when it is loaded
 
 OTHER = new_key()
 SIGNED = sign(package())
@@ -456,9 +455,9 @@ SCENARIOS = [
 
     # Safe as SYSTEM: system DLLs only, and a hardened build.
     S("a bcrypt.dll beside the program is never loaded, though Windows would take it for a DLL's import",
-      files={"run/bcrypt.dll": PLANTED}, dlls="bcrypt=n,b"),
+      files={"run/bcrypt.dll": CNG}, dlls="bcrypt=n,b"),
     S("CNG as Windows Vista has it, which keeps a hash in an object the caller gives, checks the signature",
-      system={"bcrypt.dll": VISTA_CNG}, dlls="bcrypt=n,b"),
+      system={"bcrypt.dll": CNG}, dlls="bcrypt=n,b", temp="bcrypt.loaded"),
     refused("Windows without CNG: the run says that it cannot check the signature, with a status of its own",
             package(), 26, dlls="bcrypt=",
             log=START + ["GlimOn AV found, definition directory C:\\t\\G\\", "Dravomire found, definition directory "
