@@ -2,15 +2,15 @@
 #  - stack-smashing protection: every function with a buffer or an address
 #    taken of a local keeps a copy of a random guard below them and checks it
 #    before it returns (GCC's -fstack-protector-strong); the guard and the
-#    failure routine come from cmake/stack_guard.cpp, whose entry sets the guard
-#    before the module's C runtime starts;
+#    failure routine come from unpacker/dll/stack_guard.cpp, whose entry sets
+#    the guard before the module's C runtime starts;
 #  - the PE marks: NO_SEH, no structured exception handler lies in the image,
 #    so the system calls none from it (on i686 such handlers sit on the stack,
 #    where an overrun could replace them); DYNAMIC_BASE, loaded at a random
 #    address (ASLR); NX_COMPAT, data never runs as code (DEP).
 # Neither module, nor the mingw C runtime linked into it, installs a handler
 # on the stack: their code never touches the handler chain at FS:[0], which
-# tools/check-hardening.py checks in the built files.
+# tools/check-hardening.sh checks in the built files.
 # The room the protector takes is won back within the modules' size goals by
 # leaving out the unwind tables that the prebuilt libraries bring along
 # (cmake/no-unwind-tables.ld).
@@ -28,9 +28,9 @@ endfunction()
 
 function(defpatch_harden_module target kind)
   defpatch_harden_code(${target})
-  target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/cmake/stack_guard.cpp)
+  target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/unpacker/dll/stack_guard.cpp)
   if(kind STREQUAL "DLL")
-    set_source_files_properties(${PROJECT_SOURCE_DIR}/cmake/stack_guard.cpp TARGET_DIRECTORY ${target}
+    set_source_files_properties(${PROJECT_SOURCE_DIR}/unpacker/dll/stack_guard.cpp TARGET_DIRECTORY ${target}
                                 PROPERTIES COMPILE_DEFINITIONS DEFPATCH_GUARD_DLL)
     set(entry _defpatchDllEntry@12)
   else()

@@ -1,12 +1,11 @@
 #!/usr/bin/env bash
-# Checks the hardening of the i686 release built in BUILD_DIR (the win32 tree), from its objects and its PE files:
-# the stack protector, the PE marks, no handler on the stack, no import of bcrypt.dll, the manifest, the size goals.
+# The hardening of the i686 release in BUILD_DIR (the win32 tree), checked in its objects and PE files: the stack
+# protector, the PE marks, no handler on the stack, no bcrypt.dll import, the manifest, the size goals.
 #   tools/check-hardening.sh BUILD_DIR      ends with "hardening: N passed, N failed"
 cd "$1" || exit 2
 passed=0 failed=0
 check() { # WHAT TEST...
-    local what=$1; shift
-    if "$@"; then echo "ok    $what"; passed=$((passed + 1)); else echo "FAIL  $what"; failed=$((failed + 1)); fi
+    if "${@:2}"; then echo "ok    $1"; passed=$((passed + 1)); else echo "FAIL  $1"; failed=$((failed + 1)); fi
 }
 dump() { i686-w64-mingw32-objdump "$@" 2>/dev/null; }
 for module in "DefPatch.exe 65536" "zunpck32.dll 61952"; do
@@ -21,7 +20,8 @@ for module in "DefPatch.exe 65536" "zunpck32.dll 61952"; do
     size=$(stat -c %s "bin/$file")
     check "$file: $size bytes, at most $limit" test "$size" -le "$limit"
 done
-check "zunpck32.dll: imports no bcrypt.dll" bash -c "! i686-w64-mingw32-objdump -p bin/zunpck32.dll | grep -qi 'DLL Name: bcrypt.dll'"
+check "zunpck32.dll: imports no bcrypt.dll, at load time or delayed" \
+    bash -c "! i686-w64-mingw32-objdump -p bin/zunpck32.dll | grep -qi 'DLL Name: bcrypt.dll'"
 
 # The manifest: the resource of type 24 (RT_MANIFEST), name 1, as Windows reads it from the file.
 read -r base < <(dump -p bin/DefPatch.exe | awk '/^ImageBase/ {print $2}')
@@ -35,6 +35,7 @@ oses="e2011457-1546-43c5-a5fe-008deee3d3f0 35138b9a-5d96-4fbd-8e2d-a2440225f93a 
       1f676c76-80e1-4239-95bb-83d0f6d0da78 8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a" # Vista, 7, 8, 8.1, 10 and 11
 check "DefPatch.exe: its manifest names Windows Vista, 7, 8, 8.1 and 10 as supported" test "$(grep -o \
     '<supportedOS Id="{[-0-9a-f]*}"/>' <<<"$manifest" | grep -cF -f <(tr -s ' \n' '\n' <<<"$oses"))" -eq 5
-check "DefPatch.exe: its manifest is well-formed XML" python3 -c 'import sys, xml.dom.minidom as m; m.parseString(sys.argv[1])' "$manifest" 2>/dev/null
+check "DefPatch.exe: its manifest is well-formed XML (Windows starts no program with a broken one)" \
+    python3 -c 'import sys, xml.dom.minidom as m; m.parseString(sys.argv[1])' "$manifest" 2>/dev/null
 echo "hardening: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

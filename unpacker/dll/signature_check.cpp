@@ -61,8 +61,8 @@ bool SignatureCheck::begin()
 
 bool SignatureCheck::hash(const void* data, std::size_t length)
 {
-    return hash_ != nullptr &&
-           succeeded(cng_->hashData(hash_, static_cast<PUCHAR>(const_cast<void*>(data)), static_cast<ULONG>(length), 0));
+    return hash_ != nullptr && succeeded(cng_->hashData(hash_, static_cast<PUCHAR>(const_cast<void*>(data)),
+                                                        static_cast<ULONG>(length), 0));
 }
 
 bool SignatureCheck::verify(const unsigned char* signature, std::size_t length)
