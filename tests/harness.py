@@ -116,6 +116,8 @@ class S:
     recorded: dict = None         # letter -> the entries the record there ends with ("replaced A.DAT", "added C.DAT",
                                   # "no-copy B.DAT"), replaced files as they were before the row's runs; default:
                                   # this run's backups and new files when it keeps backups, else the record unchanged
+    dlls: str = None              # WINEDLLOVERRIDES for the run (None: the test command's own)
+    system: dict = dataclasses.field(default_factory=dict)  # system DLL name -> the bytes it has during the run
 
 
 class Runner:
@@ -126,14 +128,19 @@ class Runner:
         self.small = os.path.join(self.prefix, "dosdevices", "s:")
         self.big = os.path.join(self.prefix, "dosdevices", "b:")
         self.volumes = {"S:": self.small, "B:": self.big, "F:": os.path.join(self.prefix, "dosdevices", "f:")}
-        self.driver = subprocess.Popen([WINE, os.path.join(self.bin, "defpatch_drive.exe")], text=True,
-                                       encoding="latin-1", stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                       stderr=subprocess.DEVNULL, bufsize=1, env={**os.environ, "TZ": "EST5"})
+        self.driver = self.start_driver()
 
-    def cmd(self, *fields):
-        self.driver.stdin.write("\t".join(fields) + "\n")
+    def start_driver(self, dlls=None):
+        """The driver; the programs it starts get its DLL overrides (not those of a run's environment entries)."""
+        return subprocess.Popen([WINE, os.path.join(self.bin, "defpatch_drive.exe")], text=True, encoding="latin-1",
+                                stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, bufsize=1,
+                                env={**os.environ, "TZ": "EST5", **({"WINEDLLOVERRIDES": dlls} if dlls else {})})
+
+    def cmd(self, *fields, driver=None):
+        driver = driver or self.driver
+        driver.stdin.write("\t".join(fields) + "\n")
         lines = []
-        while (line := self.driver.stdout.readline()) != ".\n":
+        while (line := driver.stdout.readline()) != ".\n":
             if not line:
                 raise RuntimeError("the driver ended")
             lines.append(line.rstrip("\n"))
@@ -284,7 +291,16 @@ class Runner:
         return {k: (got, wanted[k]) for k, got in self.values().items()}
 
     def run(self, s):
-        """Runs one scenario; returns what differs from the row."""
+        """Runs one scenario; returns what differs from the row. The system DLLs it replaces are back after it."""
+        dlls = {os.path.join(self.windows, "system32", name): data for name, data in s.system.items()}
+        kept = {path: open(path, "rb").read() for path in dlls}
+        try:
+            [open(path, "wb").write(data) for path, data in dlls.items()]
+            return self.run_row(s)
+        finally:
+            [open(path, "wb").write(data) for path, data in kept.items()]
+
+    def run_row(self, s):
         self.prepare(s)
         before = self.snapshot()
         values = self.values()
@@ -292,8 +308,11 @@ class Runner:
         two = s.also is not None or any("also=" in w[1] for w in windows if isinstance(w, tuple))
         if s.also is not None:
             self.cmd("also", s.start, s.also, f"TMP={s.tmp};TEMP={s.tmp}")
+        driver = self.start_driver(s.dlls) if s.dlls else self.driver
         seen = self.cmd("run", s.start, str(s.show), s.args, f"TMP={s.tmp};TEMP={s.tmp}",
-                        *[part for w in windows if isinstance(w, tuple) for part in w])
+                        *[part for w in windows if isinstance(w, tuple) for part in w], driver=driver)
+        if driver is not self.driver:
+            driver.stdin.close(), driver.wait()
         problems = [f"{rel}: last access is not the update time" for rel in s.new.split()  # (the editor reads)
                     if os.path.exists(self.path(rel)) and os.stat(self.path(rel)).st_atime_ns != s.time
                     and "zvreadme" not in rel]

@@ -195,6 +195,8 @@ def overlapping(whole):
     return body + directory + struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 2, 2, len(directory), len(body), 0)
 
 
+CNG = open(os.path.join(BUILD, "bin", "cng", "bcrypt.dll"), "rb").read()  # as Vista has it, saying when it is loaded
+
 OTHER = new_key()
 SIGNED = sign(package())
 CENTRAL, END = SIGNED.find(b"PK\1\2"), SIGNED.find(b"PK\5\6")
@@ -647,6 +649,15 @@ SCENARIOS = [
       records="D", exit=6, wrote="all", logcheck=lambda b, r: "A.DAT: left as it is, it has changed" in str(b[-1])),
     S("at the PC, a refused package: its box, then no result dialog, exit 7", args="", signed=False,
       windows=[welcome(), found(), debugging(24)], new="", exit=7, reg=EARLIER),
+
+    # Safe as SYSTEM: system DLLs only, and a hardened build.
+    S("a bcrypt.dll beside the program is never loaded, though Windows would take it for a DLL's import",
+      files={"run/bcrypt.dll": CNG}, dlls="bcrypt=n,b"),
+    S("CNG as Windows Vista has it, which keeps a hash in an object the caller gives, checks the signature",
+      system={"bcrypt.dll": CNG}, dlls="bcrypt=n,b", temp="bcrypt.loaded"),
+    refused("Windows without CNG: the run says that it cannot check the signature, with a status of its own",
+            package(), 26, dlls="bcrypt=", logcheck=lambda blocks, r: "package refused by the unpacker, status 26: "
+            "this version of Windows cannot check the update's signature" in blocks[-1]),
 ]
 
 

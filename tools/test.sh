@@ -3,7 +3,8 @@
 # release with the tests' Windows side, and the native zpk and fuzzer), and runs
 # every test: the scenario table (tests/scenarios.py) against the i686
 # DefPatch.exe and zunpck32.dll in a 32-bit Wine prefix of the build tree, on an
-# Xvfb display of its own, and meanwhile the package fuzzer for a bounded time.
+# Xvfb display of its own, and meanwhile the package fuzzer for a bounded time;
+# and first the release's hardening (tools/check-hardening.sh).
 #   tools/test.sh [BUILD_ROOT] [WORD...]    (default: ./build; WORDs pick scenarios)
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
@@ -59,6 +60,7 @@ start=$(date +%s)
 ctest --test-dir "$root/native" --output-on-failure > "$root/native/ctest.log" 2>&1 &
 fuzz=$!
 status=0
+"$src/tools/check-hardening.sh" "$root/win32" | tee "$root/hardening.log" || status=1
 as_tester python3 "$src/tests/scenarios.py" "$root/win32" "$@" | tee "$root/scenarios.log" || status=1
 wait $fuzz || status=1
 grep -q '100% tests passed' "$root/native/ctest.log" && grep 'tests passed' "$root/native/ctest.log" ||
@@ -67,7 +69,8 @@ grep -q '100% tests passed' "$root/native/ctest.log" && grep 'tests passed' "$ro
 read -r sp sf sk < <(sed -nE 's/^scenarios: ([0-9]+) passed, ([0-9]+) failed, ([0-9]+) skipped$/\1 \2 \3/p' \
                       "$root/scenarios.log") || true
 read -r nf nt < <(sed -nE 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1 \2/p' "$root/native/ctest.log") || true
-passed=$(( ${sp:-0} + ${nt:-0} - ${nf:-0} )) failed=$(( ${sf:-1} + ${nf:-1} )) skipped=${sk:-0}
+read -r hp hf < <(sed -nE 's/^hardening: ([0-9]+) passed, ([0-9]+) failed$/\1 \2/p' "$root/hardening.log") || true
+passed=$(( ${sp:-0} + ${nt:-0} - ${nf:-0} + ${hp:-0} )) failed=$(( ${sf:-1} + ${nf:-1} + ${hf:-1} )) skipped=${sk:-0}
 echo
 echo "DefPatch: $passed passed, $failed failed, $skipped skipped in $(( $(date +%s) - start )) s (32-bit Wine: $WINE32_MODE)"
 [ "$failed" -eq 0 ] && exit $status || exit 1

@@ -34,8 +34,10 @@ enum ZpkStatus {
     ZPK_ERR_BAD_TARGET = 22,         /* the target directory is empty or its path too long */
     ZPK_ERR_OUT_OF_MEMORY = 23,      /* the decompressor could not get its working memory */
     ZPK_ERR_NOT_SIGNED = 24,         /* the package does not end in the maker's signature block */
-    ZPK_ERR_BAD_SIGNATURE = 25       /* the signature does not hold: the package was changed after
+    ZPK_ERR_BAD_SIGNATURE = 25,      /* the signature does not hold: the package was changed after
                                         it was signed, or signed with another key */
+    ZPK_ERR_NO_SIGNATURE_CHECK = 26  /* this version of Windows cannot check the update's signature
+                                        (no CNG in its system directory) */
 };
 
 #endif

@@ -25,6 +25,7 @@ const char* zpkStatusText(int status)
     case ZPK_ERR_OUT_OF_MEMORY: return "out of memory";
     case ZPK_ERR_NOT_SIGNED: return "not signed: the package does not end in the maker's signature";
     case ZPK_ERR_BAD_SIGNATURE: return "the signature does not hold: changed after signing, or signed with another key";
+    case ZPK_ERR_NO_SIGNATURE_CHECK: return "this version of Windows cannot check the update's signature";
     default: return "unknown status";
     }
 }

@@ -40,10 +40,18 @@ bool SignatureCheck::begin()
     for (std::size_t i = 0; i < sizeof kZpkTrustedModulus; ++i)
         modulus[i] = kZpkTrustedModulus[sizeof kZpkTrustedModulus - 1 - i];
 
-    if (!succeeded(BCryptOpenAlgorithmProvider(&rsa_, BCRYPT_RSA_ALGORITHM, nullptr, 0)) ||
-        !succeeded(BCryptImportKeyPair(rsa_, nullptr, BCRYPT_RSAPUBLIC_BLOB, &key_, blob, sizeof blob, 0)) ||
-        !succeeded(BCryptOpenAlgorithmProvider(&sha256_, BCRYPT_SHA256_ALGORITHM, nullptr, 0)) ||
-        !succeeded(BCryptCreateHash(sha256_, &hash_, nullptr, 0, nullptr, 0, 0))) {
+    cng_ = systemCng();
+    if (cng_ == nullptr)
+        return false;
+    DWORD objectLength = 0;
+    ULONG got = 0;
+    if (!succeeded(cng_->openAlgorithmProvider(&rsa_, BCRYPT_RSA_ALGORITHM, nullptr, 0)) ||
+        !succeeded(cng_->importKeyPair(rsa_, nullptr, BCRYPT_RSAPUBLIC_BLOB, &key_, blob, sizeof blob, 0)) ||
+        !succeeded(cng_->openAlgorithmProvider(&sha256_, BCRYPT_SHA256_ALGORITHM, nullptr, 0)) ||
+        !succeeded(cng_->getProperty(sha256_, BCRYPT_OBJECT_LENGTH, reinterpret_cast<PUCHAR>(&objectLength),
+                                     sizeof objectLength, &got, 0)) ||
+        got != sizeof objectLength || objectLength > sizeof hashObject_ ||
+        !succeeded(cng_->createHash(sha256_, &hash_, hashObject_, sizeof hashObject_, nullptr, 0, 0))) {
         end();
         return false;
     }
@@ -53,8 +61,8 @@ bool SignatureCheck::begin()
 
 bool SignatureCheck::hash(const void* data, std::size_t length)
 {
-    return hash_ != nullptr &&
-           succeeded(BCryptHashData(hash_, static_cast<PUCHAR>(const_cast<void*>(data)), static_cast<ULONG>(length), 0));
+    return hash_ != nullptr && succeeded(cng_->hashData(hash_, static_cast<PUCHAR>(const_cast<void*>(data)),
+                                                        static_cast<ULONG>(length), 0));
 }
 
 bool SignatureCheck::verify(const unsigned char* signature, std::size_t length)
@@ -62,24 +70,25 @@ bool SignatureCheck::verify(const unsigned char* signature, std::size_t length)
     UCHAR digest[kDigestBytes];
     BCRYPT_PKCS1_PADDING_INFO padding = {BCRYPT_SHA256_ALGORITHM};
     const bool holds = hash_ != nullptr && length == signatureBytes_ &&
-                       succeeded(BCryptFinishHash(hash_, digest, sizeof digest, 0)) &&
-                       succeeded(BCryptVerifySignature(key_, &padding, digest, sizeof digest,
-                                                       const_cast<PUCHAR>(signature), static_cast<ULONG>(length),
-                                                       BCRYPT_PAD_PKCS1));
+                       succeeded(cng_->finishHash(hash_, digest, sizeof digest, 0)) &&
+                       succeeded(cng_->verifySignature(key_, &padding, digest, sizeof digest,
+                                                        const_cast<PUCHAR>(signature), static_cast<ULONG>(length),
+                                                        BCRYPT_PAD_PKCS1));
     end();
     return holds;
 }
 
 void SignatureCheck::end()
 {
+    // Handles are only ever had from cng_.
     if (hash_ != nullptr)
-        BCryptDestroyHash(hash_);
+        cng_->destroyHash(hash_);
     if (key_ != nullptr)
-        BCryptDestroyKey(key_);
+        cng_->destroyKey(key_);
     if (sha256_ != nullptr)
-        BCryptCloseAlgorithmProvider(sha256_, 0);
+        cng_->closeAlgorithmProvider(sha256_, 0);
     if (rsa_ != nullptr)
-        BCryptCloseAlgorithmProvider(rsa_, 0);
+        cng_->closeAlgorithmProvider(rsa_, 0);
     hash_ = nullptr;
     key_ = nullptr;
     sha256_ = nullptr;

@@ -8,6 +8,8 @@
 
 #include <cstddef>
 
+#include "system_cng.h"
+
 class SignatureCheck {
 public:
     SignatureCheck() = default;
@@ -16,7 +18,7 @@ public:
     SignatureCheck& operator=(const SignatureCheck&) = delete;
 
     // Imports the trusted key and starts a hash. False when the system cannot
-    // (no provider, or a key it cannot take).
+    // (no CNG, no provider, or a key it cannot take): it cannot check a signature.
     bool begin();
     // The length of the key's signatures in bytes; 0 before begin().
     std::size_t signatureBytes() const { return signatureBytes_; }
@@ -27,9 +29,16 @@ public:
     void end();
 
 private:
+    // The hash's own state. Windows Vista's CNG needs it from the caller
+    // (from Windows 7 on it takes its own when given none); 286 bytes for
+    // SHA-256 under Wine, and begin() checks what the system asks for.
+    static constexpr std::size_t kHashObjectBound = 1024;
+
+    const SystemCng* cng_ = nullptr;
     BCRYPT_ALG_HANDLE sha256_ = nullptr;
     BCRYPT_ALG_HANDLE rsa_ = nullptr;
     BCRYPT_KEY_HANDLE key_ = nullptr;
     BCRYPT_HASH_HANDLE hash_ = nullptr;
     std::size_t signatureBytes_ = 0;
+    alignas(16) UCHAR hashObject_[kHashObjectBound];
 };

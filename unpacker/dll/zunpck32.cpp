@@ -295,9 +295,10 @@ extern "C" int __stdcall zunpack_init(char* name, const char* targetDir, int, in
     if (!state.package.open(name))
         return endWith(ZPK_ERR_PACKAGE_UNREADABLE);
     std::memcpy(state.packageName, bareName(name), std::strlen(bareName(name)) + 1); // shorter than name
-    // A key the system cannot use leaves nothing to check the package against.
+    // Without CNG, or with one that cannot take the key, nothing could check
+    // the package: the system's lack, not the package's fault.
     if (!state.check.begin())
-        return endWith(ZPK_ERR_BAD_SIGNATURE);
+        return endWith(ZPK_ERR_NO_SIGNATURE_CHECK);
     status = findSignature(state.package, state.check.signatureBytes(), state.signature);
     if (status != ZPK_DONE)
         return endWith(status);
