@@ -124,33 +124,28 @@ bool matches(const char* text, const char* pattern)
     return *pattern == *text && (!*text || matches(text + 1, pattern + 1));
 }
 
-// Whether Everyone (the well-known SID) is given any access to PATH, or to the
-// first file a * in it matches.
+// Whether Everyone is given any access to PATH, or to the first file a * in it
+// matches: whether its descriptor, as the system reports it, names Everyone.
 std::string access(const std::string& path)
 {
-    std::string target = path;
-    if (path.find('*') != std::string::npos) {
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA(path.c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE)
-            return "absent";
-        FindClose(search);
-        target = path.substr(0, path.rfind('\\') + 1) + found.cFileName;
-    }
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    PACL dacl = nullptr;
-    if (GetNamedSecurityInfoA(target.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
-                              nullptr, &descriptor))
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(path.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
         return "absent";
-    bool some = dacl == nullptr; // no DACL at all: everyone may do anything
-    for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
-        ACCESS_ALLOWED_ACE* ace = nullptr;
-        if (GetAce(dacl, i, reinterpret_cast<void**>(&ace)) && ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
-            IsWellKnownSid(&ace->SidStart, WinWorldSid) && ace->Mask)
-            some = true;
-    }
+    FindClose(search);
+    const std::string target = path.substr(0, path.rfind('\\') + 1) + found.cFileName;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    char* text = nullptr;
+    if (GetNamedSecurityInfoA(target.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
+                              nullptr, &descriptor) ||
+        !ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                              &text, nullptr))
+        return "absent";
+    const std::string dacl = text;
+    LocalFree(text);
     LocalFree(descriptor);
-    return some ? "Everyone: some" : "Everyone: none";
+    return dacl.find(";WD)") != std::string::npos || dacl.find("D:") == std::string::npos ? "Everyone: some"
+                                                                                         : "Everyone: none";
 }
 
 // --- the child and its windows ---

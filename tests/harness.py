@@ -412,13 +412,10 @@ def glob(text, pattern):
 def read(path):
     """A file's bytes, also of one its owner may not read (it is the tests' own)."""
     mode = os.stat(path).st_mode
-    if mode & 0o400:
-        return open(path, "rb").read()
-    os.chmod(path, mode | 0o400)
-    try:
-        return open(path, "rb").read()
-    finally:
-        os.chmod(path, mode)
+    os.chmod(path, mode | 0o400) if not mode & 0o400 else None
+    data = open(path, "rb").read()
+    os.chmod(path, mode)
+    return data
 
 
 def show(state):

@@ -51,9 +51,8 @@ RESTORED = "Zorvane Virus Definition Restore: The update of 12/5/1997 was undone
 NOT_WHOLE = "Zorvane Virus Definition Restore: The update of 12/5/1997 was not undone whole. "
 RECORD_G = "G/Backup/" + harness.RECORD
 DAMAGES = {"cut short": lambda t: t[:-5], "of another kind": lambda t: t.replace(b"restore", b"other"),
-           "over-long": lambda t: t.replace(b"end\r\n", b"#" * 3000 + b"\r\nend\r\n"),
-           "naming a path": lambda t: t.replace(b"replaced A.DAT", b"replaced ..\\..\\x"),
-           "naming 20 files": lambda t: t.replace(b"end", b"".join(b"added F%02d\r\n" % i for i in range(20)) + b"end")}
+           "over-long": lambda t: t.replace(b"end\r\n", b"#" * 5000 + b"\r\nend\r\n"),
+           "naming a path": lambda t: t.replace(b"added C.DAT", b"added ..\\..\\x")}
 OLD_LOG = b"2026-01-01 00:00:00 1 a line of an earlier run\r\n" * 20481  # just past 1 MiB less a block's room
 FULL_DIR = "C:\\t\\" + "g" * 249 + "\\"         # 255 characters: with its terminator the whole buffer
 LONG_DIR = "C:\\t\\" + "g" * 244 + "\\"         # 250 characters: with A.DAT a path of 255
