@@ -51,7 +51,10 @@ bool holderAlive(const char* path)
         return true;
     const unsigned long id = strtoul(text, nullptr, 10);
     FileHandle process(OpenProcess(SYNCHRONIZE, FALSE, id));
-    return id == 0 || (process.valid() && WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT);
+    // No such process: gone. A process this account may not open is taken as going.
+    if (!process.valid())
+        return id == 0 || GetLastError() != ERROR_INVALID_PARAMETER;
+    return WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
 }
 
 } // namespace
