@@ -1,7 +1,6 @@
 // One directory's restore record, kept as a journal (see directory_record.h).
 #include "engine/directory_record.h"
 
-#include "environment/access.h"
 #include "run/run_log.h"
 
 namespace {
@@ -37,11 +36,11 @@ DirectoryRecord::DirectoryRecord(const char* directory, const UpdateRecord& fres
     case RecordState::Missing:
         break;
     case RecordState::Damaged:
+    case RecordState::Untrusted:
         otherOnDisk_ = true;
         break;
     case RecordState::Read:
-        // A record no administrator wrote is carried on by no run.
-        if (CompareFileTime(&found.updateTime, &fresh.updateTime) == 0 && ownedByAdministrators(path_)) {
+        if (CompareFileTime(&found.updateTime, &fresh.updateTime) == 0) {
             record_ = found;
             onDisk_ = true;
         } else {
@@ -49,12 +48,6 @@ DirectoryRecord::DirectoryRecord(const char* directory, const UpdateRecord& fres
         }
         break;
     }
-}
-
-const FileIdentity* DirectoryRecord::keptCopy(const char* name) const
-{
-    const UpdateRecord::Entry* entry = onDisk_ ? record_.find(name) : nullptr;
-    return entry && entry->kind == UpdateRecord::Kind::Replaced ? &entry->original : nullptr;
 }
 
 void DirectoryRecord::retireOther()

@@ -30,9 +30,6 @@ public:
     // line could not be written, and the file must be left as it is.
     bool beforeReplacing(const char* name, const FileIdentity& current, bool copied, bool alreadyThisUpdates);
 
-    // The copy that the record says Backup\ holds of `name`, or null.
-    const FileIdentity* keptCopy(const char* name) const;
-
 private:
     bool put(const UpdateRecord::Entry& entry);
     void retireOther();

@@ -99,8 +99,7 @@ bool undo(const char* directory, const UpdateRecord::Entry& entry, const UpdateR
         return true;
     case UpdateRecord::Kind::Replaced:
         // A copy only an administrator could have put there, and no link out of Backup.
-        if (isReparsePoint(backup) ||
-            (GetFileAttributesA(backup) != INVALID_FILE_ATTRIBUTES && !ownedByAdministrators(backup))) {
+        if (GetFileAttributesA(backup) != INVALID_FILE_ATTRIBUTES && !ownedByAdministrators(backup)) {
             reportLeft(silent, totals, installed, "its copy in Backup is not an administrator's");
             return false;
         }
@@ -125,17 +124,15 @@ void restoreDirectory(const char* directory, bool silent, Totals& totals)
         reportLeft(silent, totals, path, "its Backup folder is a link to somewhere else, so nothing was restored there");
         return;
     }
-    RecordState state = readRecord(path, record);
-    if (state == RecordState::Read && !ownedByAdministrators(path)) {
-        reportLeft(silent, totals, path, "no administrator wrote it, so nothing was restored there");
-        return;
-    }
-    switch (state) {
+    switch (readRecord(path, record)) {
     case RecordState::Missing:
         logLine("%s: nothing to restore", directory);
         return;
     case RecordState::Damaged:
         reportLeft(silent, totals, path, "it is not a sound restore record, so nothing was restored there");
+        return;
+    case RecordState::Untrusted:
+        reportLeft(silent, totals, path, "no administrator wrote it, so nothing was restored there");
         return;
     case RecordState::Read:
         break;

@@ -87,7 +87,7 @@ void updateDirectory(UpdateStamp& stamp, const char* tempDir, const char* direct
 // This update's record, as each directory's begins: its time and date, and
 // the library date from before it. A run of the same update that came before
 // this one has written its own date already: what was there before it is
-// in that run's record.
+// in that run's record, when an administrator wrote it and no link led to it.
 UpdateRecord freshRecord(const UpdateStamp& stamp, UpdateContext context)
 {
     UpdateRecord fresh{};
@@ -96,7 +96,8 @@ UpdateRecord freshRecord(const UpdateStamp& stamp, UpdateContext context)
     PathBuffer directory, path;
     UpdateRecord earlier;
     while (context.nextDirectory(directory)) {
-        if (recordPath(directory, path) && readRecord(path, earlier) == RecordState::Read &&
+        if (recordPath(directory, path) && backupFolderUsable(directory) &&
+            readRecord(path, earlier) == RecordState::Read &&
             CompareFileTime(&earlier.updateTime, &stamp.updateTime) == 0) {
             fresh.libraryDate = earlier.libraryDate;
             return fresh;

@@ -146,13 +146,12 @@ void transferDefinitionFile(const UpdateStamp& stamp, const char* sourceDir, con
         return;
     }
     if (copy) {
-        // A copy kept by an earlier run of this update is what was there before
-        // it first touched the file: it stays.
+        // A copy an earlier run of this update kept of this very file stays, if
+        // a restore would trust it: an administrator's, and no link.
         FileIdentity kept;
-        const FileIdentity* recorded = backups.record->keptCopy(name);
-        const bool keptAlready = recorded && sameBytes(*recorded, current) &&
-                                 identifyFile(backup, kept) == FileState::Read && sameBytes(kept, current) &&
-                                 CompareFileTime(&kept.lastWrite, &current.lastWrite) == 0;
+        const bool keptAlready = identifyFile(backup, kept) == FileState::Read && sameBytes(kept, current) &&
+                                 CompareFileTime(&kept.lastWrite, &current.lastWrite) == 0 &&
+                                 ownedByAdministrators(backup);
         if (!keptAlready && !replaceFileSafely(installed, backup, &current, protectedAccess(Protection::File))) {
             reportBackupFailed(installed);
             return;

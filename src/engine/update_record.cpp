@@ -265,7 +265,9 @@ RecordState readRecord(const char* path, UpdateRecord& record)
         if (!parseEntry(line, entry) || record.find(entry.name) || !record.put(entry))
             return RecordState::Damaged;
     }
-    return line && at == length ? RecordState::Read : RecordState::Damaged;
+    if (!line || at != length)
+        return RecordState::Damaged;
+    return ownedByAdministrators(path) ? RecordState::Read : RecordState::Untrusted;
 }
 
 bool writeRecord(const char* path, const UpdateRecord& record)

@@ -57,9 +57,11 @@ struct UpdateRecord {
     bool put(const Entry& entry);
 };
 
-enum class RecordState { Missing, Damaged, Read };
+enum class RecordState { Missing, Damaged, Untrusted, Read };
 
-// Reads the record at `path`.
+// Reads the record at `path`. A sound record that no administrator or SYSTEM
+// owns is Untrusted: an ordinary account may have written it, and no run
+// follows it or carries it on.
 RecordState readRecord(const char* path, UpdateRecord& record);
 
 // Writes the record to `path` through a new file, written through to the disk,

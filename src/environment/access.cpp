@@ -104,6 +104,8 @@ bool ownedByAdministrators(const char* path)
     DWORD needed = 0;
     PSID owner = nullptr;
     BOOL defaulted = FALSE;
+    if (isReparsePoint(path))
+        return false;
     if (!GetFileSecurityA(path, OWNER_SECURITY_INFORMATION, buffer, sizeof buffer, &needed)) {
         // A volume that keeps no security has no owner to tell.
         const DWORD error = GetLastError();

@@ -26,8 +26,9 @@ SECURITY_ATTRIBUTES* protectedAccess(Protection kind);
 bool protect(const char* path, Protection kind);
 
 // Whether what lies at `path` is owned by the Administrators group, SYSTEM or
-// the administrator this run belongs to. What a volume without owners (FAT)
-// holds cannot tell, and counts as theirs.
+// the administrator this run belongs to, and is no link (a reparse point) that
+// could lead elsewhere: what a restore may trust. What a volume without owners
+// (FAT) holds cannot tell, and counts as theirs.
 bool ownedByAdministrators(const char* path);
 
 // Whether `path` is a reparse point (a junction, a symbolic link) that could
