@@ -83,11 +83,13 @@ unsigned long lockWaitSeconds(const char* commandLine)
         const char* digit = p + 2;
         if (*digit < '0' || *digit > '9')
             continue;
+        // Held at the longest at each digit, so that no number of digits overflows.
         seconds = 0;
-        for (; *digit >= '0' && *digit <= '9'; ++digit)
-            seconds = seconds > kLongestLockWait / 10 ? kLongestLockWait : seconds * 10 + (*digit - '0');
-        if (seconds > kLongestLockWait)
-            seconds = kLongestLockWait;
+        for (; *digit >= '0' && *digit <= '9'; ++digit) {
+            seconds = seconds * 10 + static_cast<unsigned long>(*digit - '0');
+            if (seconds > kLongestLockWait)
+                seconds = kLongestLockWait;
+        }
     }
     return seconds;
 }

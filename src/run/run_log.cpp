@@ -41,6 +41,21 @@ FileHandle openForAppending(const char* path)
                                   protectedAccess(Protection::Log), OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
+// Whether an administrator's run may write to the log at `path`: one an
+// administrator owns, under no other name (a hard link) and no link to
+// elsewhere. In a temporary directory an ordinary account could have made the
+// file first, to have SYSTEM append lines to a file of its choosing.
+bool trustworthy(const char* path)
+{
+    if (!runIsAdministrators())
+        return true;
+    FileHandle file(CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    return file.valid() && GetFileInformationByHandle(file.get(), &info) && info.nNumberOfLinks == 1 &&
+           ownedByAdministrators(path);
+}
+
 // The log in `directory`, when a line can be appended there.
 bool tryDirectory(const char* directory)
 {
@@ -50,7 +65,7 @@ bool tryDirectory(const char* directory)
     if (!formatText(state.path, "%s%s%s", directory, separator, kLogName) ||
         !formatText(state.oldPath, "%s%s%s", directory, separator, kOldLogName))
         return false;
-    return openForAppending(state.path).valid();
+    return openForAppending(state.path).valid() && trustworthy(state.path);
 }
 
 void chooseFile()
